@@ -1,0 +1,221 @@
+#include "app/camera_table.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "convert/c_number.h"
+
+namespace solvane {
+
+// Append-only storage for row blobs. Memory comes in chunks that never move, so a blob's
+// address stays valid until the table is cleared; a blob larger than a chunk gets its own.
+class CameraTable::Arena {
+ public:
+  unsigned char* allocate(std::size_t size) {
+    if (size > kChunkSize / 4) return chunks_.emplace_back(std::make_unique<unsigned char[]>(size)).get();
+    if (chunks_.empty() || kChunkSize - used_ < size || !current_) {
+      current_ = chunks_.emplace_back(std::make_unique_for_overwrite<unsigned char[]>(kChunkSize)).get();
+      used_ = 0;
+    }
+    unsigned char* p = current_ + used_;
+    used_ += size;
+    return p;
+  }
+  void clear() noexcept {
+    chunks_.clear();
+    current_ = nullptr;
+    used_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+  std::vector<std::unique_ptr<unsigned char[]>> chunks_;
+  unsigned char* current_ = nullptr;
+  std::size_t used_ = 0;
+};
+
+namespace {
+
+std::size_t varintSize(std::size_t v) noexcept {
+  std::size_t n = 1;
+  while (v >= 0x80) { v >>= 7; ++n; }
+  return n;
+}
+
+unsigned char* putVarint(unsigned char* p, std::size_t v) noexcept {
+  while (v >= 0x80) {
+    *p++ = static_cast<unsigned char>(v | 0x80);
+    v >>= 7;
+  }
+  *p++ = static_cast<unsigned char>(v);
+  return p;
+}
+
+const unsigned char* getVarint(const unsigned char* p, std::size_t& v) noexcept {
+  v = 0;
+  int shift = 0;
+  while (*p & 0x80) {
+    v |= static_cast<std::size_t>(*p++ & 0x7F) << shift;
+    shift += 7;
+  }
+  v |= static_cast<std::size_t>(*p++) << shift;
+  return p;
+}
+
+// Number of leading cells that must be stored: trailing empty cells are implied.
+int usedCells(const RowCells& cells) noexcept {
+  int n = kColumnCount;
+  while (n > 0 && cells[static_cast<std::size_t>(n - 1)].empty()) --n;
+  return n;
+}
+
+RowCells decode(const unsigned char* blob) noexcept {
+  RowCells cells{};
+  if (!blob) return cells;
+  const int n = *blob++;
+  for (int i = 0; i < n; ++i) {
+    std::size_t len = 0;
+    blob = getVarint(blob, len);
+    cells[static_cast<std::size_t>(i)] = std::string_view(reinterpret_cast<const char*>(blob), len);
+    blob += len;
+  }
+  return cells;
+}
+
+}  // namespace
+
+CameraTable::CameraTable() : arena_(std::make_unique<Arena>()) {}
+CameraTable::CameraTable(CameraTable&&) noexcept = default;
+CameraTable& CameraTable::operator=(CameraTable&&) noexcept = default;
+CameraTable::~CameraTable() = default;
+
+const unsigned char* CameraTable::storeBlob(const RowCells& cells, int cellCount) {
+  if (cellCount == 0) return nullptr;
+  std::size_t size = 1;
+  for (int i = 0; i < cellCount; ++i) {
+    const std::size_t len = cells[static_cast<std::size_t>(i)].size();
+    size += varintSize(len) + len;
+  }
+  unsigned char* blob = arena_->allocate(size);
+  unsigned char* p = blob;
+  *p++ = static_cast<unsigned char>(cellCount);
+  for (int i = 0; i < cellCount; ++i) {
+    const std::string_view text = cells[static_cast<std::size_t>(i)];
+    p = putVarint(p, text.size());
+    if (!text.empty()) std::memcpy(p, text.data(), text.size());
+    p += text.size();
+  }
+  return blob;
+}
+
+void CameraTable::replaceBlob(std::size_t row, const RowCells& cells, int cellCount) {
+  // The old blob stays in the arena until the next clear; the new one is written
+  // elsewhere first, so views into the old blob remain readable while it is copied.
+  rows_[row].blob = storeBlob(cells, cellCount);
+}
+
+std::size_t CameraTable::insertRow(std::size_t position, std::string_view column0) {
+  RowCells cells{};
+  cells[0] = column0;
+  const Row row{storeBlob(cells, usedCells(cells)), 0};
+  if (position >= rows_.size()) {
+    rows_.push_back(row);
+    return rows_.size() - 1;
+  }
+  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(position), row);
+  return position;
+}
+
+void CameraTable::appendRow(std::span<const std::string_view> cells, ItemData itemData) {
+  RowCells all{};
+  std::copy_n(cells.begin(), std::min<std::size_t>(cells.size(), kColumnCount), all.begin());
+  rows_.push_back(Row{storeBlob(all, usedCells(all)), itemData});
+}
+
+void CameraTable::setCell(std::size_t row, int column, std::string_view text) {
+  if (row >= rows_.size() || column < 0 || column >= kColumnCount) return;
+  RowCells cells = decode(rows_[row].blob);
+  cells[static_cast<std::size_t>(column)] = text;
+  replaceBlob(row, cells, usedCells(cells));
+}
+
+std::string_view CameraTable::cell(std::size_t row, int column) const noexcept {
+  if (row >= rows_.size() || column < 0 || column >= kColumnCount) return {};
+  const unsigned char* p = rows_[row].blob;
+  if (!p) return {};
+  const int n = *p++;
+  if (column >= n) return {};
+  std::size_t len = 0;
+  for (int i = 0; i < column; ++i) {
+    p = getVarint(p, len);
+    p += len;
+  }
+  p = getVarint(p, len);
+  return {reinterpret_cast<const char*>(p), len};
+}
+
+RowCells CameraTable::cells(std::size_t row) const noexcept {
+  if (row >= rows_.size()) return {};
+  return decode(rows_[row].blob);
+}
+
+void CameraTable::setItemData(std::size_t row, ItemData value) noexcept {
+  if (row < rows_.size()) rows_[row].itemData = value;
+}
+
+ItemData CameraTable::itemData(std::size_t row) const noexcept {
+  return row < rows_.size() ? rows_[row].itemData : 0;
+}
+
+std::ptrdiff_t CameraTable::findByItemData(ItemData value) const noexcept {
+  const auto it = std::find_if(rows_.begin(), rows_.end(),
+                               [value](const Row& r) { return r.itemData == value; });
+  return it == rows_.end() ? -1 : it - rows_.begin();
+}
+
+void CameraTable::deleteRow(std::size_t row) {
+  if (row < rows_.size()) rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(row));
+}
+
+void CameraTable::deleteAllRows() noexcept {
+  rows_.clear();
+  rows_.shrink_to_fit();
+  arena_->clear();
+}
+
+void CameraTable::reserveRows(std::size_t additional) { rows_.reserve(rows_.size() + additional); }
+
+void CameraTable::sortByLatitude() {
+  // Each key is parsed once; ties keep load order because the index breaks them.
+  struct Key {
+    double latitude;
+    std::uint32_t index;
+  };
+  std::vector<Key> keys(rows_.size());
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    keys[i] = Key{rowLatitude(*this, i), static_cast<std::uint32_t>(i)};
+  }
+  std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+    if (a.latitude != b.latitude) return a.latitude < b.latitude;
+    return a.index < b.index;
+  });
+  std::vector<Row> sorted;
+  sorted.reserve(rows_.size());
+  for (const Key& k : keys) sorted.push_back(rows_[k.index]);
+  rows_ = std::move(sorted);
+}
+
+double rowLatitude(const CameraTable& table, std::size_t row) noexcept {
+  return parseCDouble(table.cell(row, kY));
+}
+
+int CompareByLatitude(std::string_view latitudeA, std::string_view latitudeB) noexcept {
+  const double a = parseCDouble(latitudeA);
+  const double b = parseCDouble(latitudeB);
+  if (a > b) return 1;
+  if (a < b) return -1;
+  return 0;
+}
+
+}  // namespace solvane

@@ -1,0 +1,104 @@
+// The camera table: 14 text columns, one row per camera, each row with an item data value.
+//
+// It is the one store of camera data between loading and conversion, and it must hold a
+// million rows cheaply. Each row's cells are packed into one blob in an append-only arena
+// (a cell count, then each cell as a length and its bytes), so a row costs a pointer and its
+// item data plus roughly the bytes of its text.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace solvane {
+
+inline constexpr int kColumnCount = 14;
+
+// Column numbers, in the order of the headings.
+enum Column : int {
+  kIdx = 0, kX, kY, kType, kSpd, kDtype, kDir,
+  kIdx2, kX2, kY2, kType2, kSpd2, kDtype2, kDir2,
+};
+
+struct ColumnInfo {
+  std::string_view heading;
+  int widthPixels;
+};
+
+inline constexpr std::array<ColumnInfo, kColumnCount> kColumns{{
+    {"IDX", 40}, {"X", 80}, {"Y", 80}, {"TYPE", 50}, {"SPD", 50}, {"DTYPE", 50}, {"DIR", 50},
+    {"IDX2", 40}, {"X2", 80}, {"Y2", 80}, {"TYPE2", 50}, {"SPD2", 50}, {"DTYPE2", 50},
+    {"DIR2", 50},
+}};
+
+using ItemData = std::intptr_t;
+using RowCells = std::array<std::string_view, kColumnCount>;
+
+class CameraTable {
+ public:
+  CameraTable();
+  CameraTable(CameraTable&&) noexcept;
+  CameraTable& operator=(CameraTable&&) noexcept;
+  CameraTable(const CameraTable&) = delete;
+  CameraTable& operator=(const CameraTable&) = delete;
+  ~CameraTable();
+
+  [[nodiscard]] std::size_t rowCount() const noexcept { return rows_.size(); }
+
+  // Inserts a row with `column0` in column 0, empty cells elsewhere and item data 0.
+  // A position at or beyond the row count appends. Returns the new row's position.
+  std::size_t insertRow(std::size_t position, std::string_view column0);
+
+  // Appends a complete row in one step: cells past the 14th are dropped.
+  void appendRow(std::span<const std::string_view> cells, ItemData itemData);
+
+  // Replaces a cell; does nothing for a missing row or a column outside 0..13.
+  void setCell(std::size_t row, int column, std::string_view text);
+
+  // The cell's text, or the empty text for a missing row or column. The view stays valid
+  // until the table is next changed.
+  [[nodiscard]] std::string_view cell(std::size_t row, int column) const noexcept;
+
+  // All 14 cells of a row (empty for a missing row), decoded in one pass.
+  [[nodiscard]] RowCells cells(std::size_t row) const noexcept;
+
+  void setItemData(std::size_t row, ItemData value) noexcept;
+  [[nodiscard]] ItemData itemData(std::size_t row) const noexcept;
+
+  // Position of the first row whose item data equals `value`, or -1.
+  [[nodiscard]] std::ptrdiff_t findByItemData(ItemData value) const noexcept;
+
+  void deleteRow(std::size_t row);
+  void deleteAllRows() noexcept;
+
+  // Stable sort by each row's own latitude (column "Y" read as atof), ascending.
+  void sortByLatitude();
+
+  // Hint for bulk loads: room for this many more rows without reallocation.
+  void reserveRows(std::size_t additional);
+
+ private:
+  struct Row {
+    const unsigned char* blob;
+    ItemData itemData;
+  };
+  class Arena;
+
+  const unsigned char* storeBlob(const RowCells& cells, int cellCount);
+  void replaceBlob(std::size_t row, const RowCells& cells, int cellCount);
+
+  std::vector<Row> rows_;
+  std::unique_ptr<Arena> arena_;
+};
+
+// Latitude of a row as the sort sees it: atof of column "Y".
+double rowLatitude(const CameraTable& table, std::size_t row) noexcept;
+
+// Three-way comparison of two latitude texts by their atof values: +1, -1 or 0.
+int CompareByLatitude(std::string_view latitudeA, std::string_view latitudeB) noexcept;
+
+}  // namespace solvane

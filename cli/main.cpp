@@ -1,0 +1,28 @@
+// solvane: the command-line front end.
+#include <CLI/CLI.hpp>
+
+#include <cstdlib>
+#include <iostream>
+
+#include "cli/convert_command.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "solvane - turns speed-camera lists (a normal list of points and an Autodoria list of\n"
+      "sections, comma-separated text) into the scrambled camera database DB_YYMMDD.dbh."};
+  app.name("solvane");
+  app.require_subcommand(1);
+  app.footer(
+      "Example:\n"
+      "  solvane convert --normal Solvane.txt --autodoria Autodoria.txt --output-dir out\n"
+      "\nRun 'solvane <command> --help' for a command's options.");
+  solvane::cli::addConvertCommand(app);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // CLI11 uses exit code 106 etc. for usage errors; ours is 2.
+    const int rc = app.exit(e);
+    return rc == 0 ? 0 : 2;
+  }
+  return solvane::cli::exitCode();
+}

@@ -1,0 +1,130 @@
+#include "convert/conversion.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "convert/output_file.h"
+
+namespace solvane {
+namespace {
+
+constexpr std::size_t kProgressEvery = 4096;
+
+}  // namespace
+
+FileDate dateFromUnixSeconds(std::int64_t seconds) {
+  using namespace std::chrono;
+  const sys_seconds t{std::chrono::seconds{seconds}};
+  const year_month_day ymd{floor<days>(t)};
+  return {static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
+          static_cast<int>(static_cast<unsigned>(ymd.day()))};
+}
+
+FileDate utcToday() {
+  using namespace std::chrono;
+  return dateFromUnixSeconds(duration_cast<seconds>(system_clock::now().time_since_epoch()).count());
+}
+
+std::optional<FileDate> parseIsoDate(std::string_view text) {
+  int y = 0, m = 0, d = 0;
+  char tail = 0;
+  const std::string s(text);
+  if (s.size() < 8 || std::sscanf(s.c_str(), "%5d-%2d-%2d%c", &y, &m, &d, &tail) != 3) return std::nullopt;
+  using namespace std::chrono;
+  if (y < 1 || y > 65535) return std::nullopt;
+  const year_month_day ymd{year{y}, month{static_cast<unsigned>(m)}, day{static_cast<unsigned>(d)}};
+  if (m < 1 || d < 1 || !ymd.ok()) return std::nullopt;
+  return FileDate{y, m, d};
+}
+
+std::string conversionEndMessage(const std::filesystem::path& outputPath) {
+  return "DB Conversion end. [" + outputPath.string() + "]";
+}
+
+std::filesystem::path outputPathFor(const std::filesystem::path& outputDir, const Header& header) {
+  std::error_code ec;
+  const std::filesystem::path dir = outputDir.empty() ? std::filesystem::current_path(ec) : outputDir;
+  std::filesystem::path full = std::filesystem::absolute(dir, ec);
+  if (ec) full = dir;
+  return (full / databaseFileName(header)).lexically_normal().make_preferred();
+}
+
+EncodedDatabase encodeDatabase(const CameraTable& table, const Header& header, const RandomBlock& block,
+                               const RandomBytes& random, const ProgressFn& progress,
+                               const std::atomic<bool>* cancel) {
+  EncodedDatabase out;
+  DatabaseBuilder builder(header, block, table.rowCount());
+  const std::size_t rows = table.rowCount();
+  for (std::size_t i = 0; i < rows; ++i) {
+    if (i % kProgressEvery == 0 && i != 0) {
+      if (cancel && cancel->load(std::memory_order_relaxed)) {
+        out.cancelled = true;
+        return out;
+      }
+      if (progress) progress(builder.recordCount());
+    }
+    const auto [r1, r2] = random.recordBytes(i);
+    if (const auto record = encodeRecord(RecordCells::fromRow(table.cells(i)), r1, r2)) {
+      builder.add(*record);
+    }
+  }
+  out.records = builder.recordCount();
+  out.bytes = builder.finish();
+  if (progress) progress(out.records);
+  return out;
+}
+
+ConversionResult convertTable(const CameraTable& table, const std::filesystem::path& outputDir,
+                              const Header& header, const RandomBlock& block, const RandomBytes& random,
+                              const ProgressFn& progress, const std::atomic<bool>* cancel) {
+  ConversionResult result;
+  result.rowsLoaded = table.rowCount();
+  result.outputPath = outputPathFor(outputDir, header);
+  EncodedDatabase encoded = encodeDatabase(table, header, block, random, progress, cancel);
+  if (encoded.cancelled) {
+    result.status = ConversionStatus::kCancelled;
+    result.message = "Conversion cancelled.";
+    return result;
+  }
+  if (encoded.records > kMaxRecords) {
+    result.status = ConversionStatus::kWriteFailed;
+    result.message = "File write Error : " + result.outputPath.string();
+    result.detail = "too many records for one database file";
+    return result;
+  }
+  result.recordsWritten = encoded.records;
+  if (const auto error = writeFileAtomically(result.outputPath, encoded.bytes)) {
+    result.status = ConversionStatus::kWriteFailed;
+    result.message = error->message;
+    result.detail = error->detail;
+    return result;
+  }
+  result.status = ConversionStatus::kConverted;
+  result.message = conversionEndMessage(result.outputPath);
+  return result;
+}
+
+ConversionResult runConversion(const ConversionRequest& request, CameraTable& table) {
+  const LoadResult load = loadSources(table, request.sources);
+  if (!load.ok()) {
+    ConversionResult result;
+    result.status = ConversionStatus::kLoadFailed;
+    result.message = load.error->message;
+    result.detail = load.error->detail;
+    result.rowsLoaded = table.rowCount();
+    return result;
+  }
+  if (table.rowCount() == 0) {
+    ConversionResult result;
+    result.status = ConversionStatus::kNothingToConvert;
+    result.message = kNothingToConvert;
+    return result;
+  }
+  table.sortByLatitude();
+  const Header header = makeHeader(request.date);
+  const RandomBytes random(request.seed);
+  return convertTable(table, request.outputDir, header, random.block(), random, request.progress,
+                      request.cancel);
+}
+
+}  // namespace solvane

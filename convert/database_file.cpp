@@ -1,0 +1,77 @@
+#include "convert/database_file.h"
+
+#include <cstdio>
+
+namespace solvane {
+namespace {
+
+void putLe32(std::uint8_t* p, std::uint32_t v) noexcept {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+}  // namespace
+
+Header makeHeader(const FileDate& date) noexcept {
+  Header h{};
+  h[0] = 'r'; h[1] = 'u'; h[2] = 'd'; h[3] = 'b';
+  h[4] = static_cast<std::uint8_t>(date.day);
+  h[5] = static_cast<std::uint8_t>(date.month);
+  const auto year = static_cast<std::uint16_t>(date.year);
+  h[6] = static_cast<std::uint8_t>(year & 0xFF);
+  h[7] = static_cast<std::uint8_t>(year >> 8);
+  h[8] = 'r'; h[9] = '1'; h[10] = 'r';
+  return h;
+}
+
+std::string databaseFileName(const Header& header) {
+  const int yy = (header[6] + 48) % 256;
+  char name[32];
+  std::snprintf(name, sizeof name, "DB_%02d%02d%02d.dbh", yy, header[5], header[4]);
+  return name;
+}
+
+std::size_t fillLength(std::size_t records) noexcept {
+  const std::size_t written = kHeaderSize + kRandomBlockSize + kRecordSize * (records + 1);
+  return written % 64 == 0 ? 0 : 64 - written % 64;
+}
+
+std::uint8_t xorBytes(std::span<const std::uint8_t> bytes) noexcept {
+  std::uint8_t x = 0;
+  for (const std::uint8_t b : bytes) x ^= b;
+  return x;
+}
+
+DatabaseBuilder::DatabaseBuilder(const Header& header, const RandomBlock& randomBlock,
+                                 std::size_t expectedRecords) {
+  bytes_.reserve(kHeaderSize + kRandomBlockSize + kRecordSize * (expectedRecords + 1) + 64);
+  bytes_.insert(bytes_.end(), header.begin(), header.end());
+  // The first copy of the header carries zeros where the length and checksum will go.
+  std::fill(bytes_.begin() + 11, bytes_.end(), std::uint8_t{0});
+  bytes_.insert(bytes_.end(), randomBlock.begin(), randomBlock.end());
+  checksum_ ^= xorBytes(randomBlock);
+}
+
+void DatabaseBuilder::add(const Record& record) {
+  bytes_.insert(bytes_.end(), record.begin(), record.end());
+  checksum_ ^= xorBytes(record);
+  ++records_;
+}
+
+void DatabaseBuilder::addEncoded(std::span<const std::uint8_t> records, std::uint8_t xorOfBytes) {
+  bytes_.insert(bytes_.end(), records.begin(), records.end());
+  checksum_ ^= xorOfBytes;
+  records_ += records.size() / kRecordSize;
+}
+
+std::uint32_t DatabaseBuilder::dataLength() const noexcept {
+  return static_cast<std::uint32_t>(kRandomBlockSize + kRecordSize * (records_ + 1));
+}
+
+std::vector<std::uint8_t> DatabaseBuilder::finish() {
+  bytes_.insert(bytes_.end(), kRecordSize + fillLength(records_), std::uint8_t{0xFF});
+  putLe32(bytes_.data() + 11, dataLength());
+  bytes_[15] = checksum_;
+  return std::move(bytes_);
+}
+
+}  // namespace solvane

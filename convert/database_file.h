@@ -1,0 +1,64 @@
+// Assembling the camera database file: header, random block, records, end record, fill.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "convert/record_encoder.h"
+
+namespace solvane {
+
+inline constexpr std::size_t kHeaderSize = 16;
+inline constexpr std::size_t kRandomBlockSize = 16;
+inline constexpr std::uint8_t kChecksumStart = 0x4A;
+
+using Header = std::array<std::uint8_t, kHeaderSize>;
+using RandomBlock = std::array<std::uint8_t, kRandomBlockSize>;
+
+struct FileDate {
+  int year = 2000;  // 1..65535 fits the header
+  int month = 1;
+  int day = 1;
+  friend bool operator==(const FileDate&, const FileDate&) = default;
+};
+
+// Bytes 0-10 of the header: "rudb", day, month, 16-bit year, "r1r". Bytes 11-15 are zero
+// until the file is finished.
+Header makeHeader(const FileDate& date) noexcept;
+
+// "DB_YYMMDD.dbh" from the header's date bytes; YY is (year - 2000) mod 256, so years from
+// 2100 on give three digits.
+std::string databaseFileName(const Header& header);
+
+// Fill bytes after the end record for a file with `records` camera records.
+std::size_t fillLength(std::size_t records) noexcept;
+
+// Builds the file in memory. Records are added in table order; finish() appends the end
+// record and the fill and writes the data length and the checksum into the header.
+class DatabaseBuilder {
+ public:
+  DatabaseBuilder(const Header& header, const RandomBlock& randomBlock, std::size_t expectedRecords = 0);
+
+  void add(const Record& record);
+  // Adds records that were encoded elsewhere, with their precomputed XOR.
+  void addEncoded(std::span<const std::uint8_t> records, std::uint8_t xorOfBytes);
+
+  [[nodiscard]] std::size_t recordCount() const noexcept { return records_; }
+  [[nodiscard]] std::uint32_t dataLength() const noexcept;
+  [[nodiscard]] std::uint8_t checksum() const noexcept { return checksum_; }
+
+  // The complete file; the builder is spent afterwards.
+  std::vector<std::uint8_t> finish();
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::size_t records_ = 0;
+  std::uint8_t checksum_ = kChecksumStart;
+};
+
+std::uint8_t xorBytes(std::span<const std::uint8_t> bytes) noexcept;
+
+}  // namespace solvane

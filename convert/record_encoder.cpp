@@ -1,0 +1,77 @@
+#include "convert/record_encoder.h"
+
+#include <cstring>
+
+#include "convert/c_number.h"
+
+namespace solvane {
+namespace {
+
+std::uint8_t lowByte(std::int32_t v) noexcept { return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) & 0xFFu); }
+
+void putLe32(std::uint8_t* p, std::int32_t v) noexcept {
+  const auto u = static_cast<std::uint32_t>(v);
+  p[0] = static_cast<std::uint8_t>(u);
+  p[1] = static_cast<std::uint8_t>(u >> 8);
+  p[2] = static_cast<std::uint8_t>(u >> 16);
+  p[3] = static_cast<std::uint8_t>(u >> 24);
+}
+
+// One point in 12 bytes: scrambled latitude and longitude, TYPE, SPEED, DTYPE and H.
+void putPoint(std::uint8_t* p, std::int32_t lat, std::int32_t lon, std::uint8_t type,
+              std::uint8_t speed, std::uint8_t dtype, std::uint8_t h) noexcept {
+  putLe32(p, lat);
+  putLe32(p + 4, lon);
+  p[8] = type;
+  p[9] = speed;
+  p[10] = dtype;
+  p[11] = h;
+  p[0] ^= lowByte(lon);
+  p[4] ^= h;
+}
+
+}  // namespace
+
+bool inRange(std::int32_t longitude, std::int32_t latitude) noexcept {
+  return longitude >= -kMaxLongitude && longitude <= kMaxLongitude && latitude >= -kMaxLatitude &&
+         latitude <= kMaxLatitude;
+}
+
+std::uint8_t halfDirection(std::int32_t direction, std::uint8_t dtype) noexcept {
+  // Both branches stay inside int32: d + 180 only for d < 180, d - 180 only for d >= 180.
+  std::int32_t r = direction < 180 ? direction + 180 : direction - 180;
+  if (dtype == 2 && r == 180) r = 0;
+  return lowByte(r / 2);
+}
+
+std::uint8_t speedByte(std::int32_t speed) noexcept {
+  const std::uint8_t b = lowByte(speed);
+  return b < 10 ? 0 : b;
+}
+
+std::optional<Record> encodeRecord(const RecordCells& cells, std::uint8_t random1,
+                                   std::uint8_t random2) noexcept {
+  const bool twoPoint = cells.hasSecondPoint();
+  const std::int32_t lon = scaleCoordinate(cells.x);
+  const std::int32_t lat = scaleCoordinate(cells.y);
+  if (!inRange(lon, lat)) return std::nullopt;
+
+  const std::uint8_t type = twoPoint ? 16 : lowByte(parseCInt(cells.type));
+  const std::uint8_t speed = speedByte(parseCInt(cells.spd));
+  const std::uint8_t dtype = lowByte(parseCInt(cells.dtype));
+  const std::uint8_t h = halfDirection(parseCInt(cells.dir), dtype);
+
+  Record r{};
+  putPoint(r.data(), lat, lon, type, speed, dtype, h);
+  if (twoPoint) {
+    const std::uint8_t h2 = halfDirection(parseCInt(cells.dir2), dtype);
+    putPoint(r.data() + 12, scaleCoordinate(cells.y2), scaleCoordinate(cells.x2), type, speed, dtype, h2);
+  } else {
+    std::memcpy(r.data() + 12, r.data(), 12);
+    r[12] = random1;
+    r[16] = random2;
+  }
+  return r;
+}
+
+}  // namespace solvane

@@ -1,0 +1,42 @@
+// Encoding one camera row into its scrambled 24-byte camera record.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "app/camera_table.h"
+
+namespace solvane {
+
+inline constexpr std::size_t kRecordSize = 24;
+using Record = std::array<std::uint8_t, kRecordSize>;
+
+inline constexpr std::int32_t kMaxLongitude = 1800000;  // 1/10000 degree
+inline constexpr std::int32_t kMaxLatitude = 900000;
+
+// The nine cells the encoding reads.
+struct RecordCells {
+  std::string_view x, y, type, spd, dtype, dir, x2, y2, dir2;
+  static RecordCells fromRow(const RowCells& row) noexcept {
+    return {row[kX], row[kY], row[kType], row[kSpd], row[kDtype], row[kDir], row[kX2], row[kY2], row[kDir2]};
+  }
+  // A non-empty X2 (a blank counts) makes the row a section with an end point.
+  [[nodiscard]] bool hasSecondPoint() const noexcept { return !x2.empty(); }
+};
+
+[[nodiscard]] bool inRange(std::int32_t longitude, std::int32_t latitude) noexcept;
+
+// H: the direction turned by 180 degrees and halved; with DTYPE 2 a result of 180 becomes 0.
+[[nodiscard]] std::uint8_t halfDirection(std::int32_t direction, std::uint8_t dtype) noexcept;
+
+// Speeds below 10 are written as 0.
+[[nodiscard]] std::uint8_t speedByte(std::int32_t speed) noexcept;
+
+// The record for a row, or nothing when its first point is out of range. The two random
+// bytes fill bytes 12 and 16 of a one-point record; a two-point record does not use them.
+[[nodiscard]] std::optional<Record> encodeRecord(const RecordCells& cells, std::uint8_t random1,
+                                                 std::uint8_t random2) noexcept;
+
+}  // namespace solvane

@@ -1,0 +1,120 @@
+#include "load/autodoria_list.h"
+
+#include <string>
+
+#include "load/source_lines.h"
+
+namespace solvane {
+namespace {
+
+bool startsWithComment(std::string_view s) noexcept { return s.size() >= 2 && s[0] == '/' && s[1] == '/'; }
+
+class AutodoriaParser {
+ public:
+  AutodoriaParser(CameraTable& table, std::string_view name)
+      : table_(table), name_(name), rowIndex_(table.rowCount()), headerIndex_(rowIndex_) {}
+
+  // Returns false when the parse ends here (a stop line or a wrong line).
+  bool line(std::string_view text, std::size_t lineNumber) {
+    if (text.empty()) return true;  // blank lines would put the pairs out of step
+    const LineFields f = splitFields(text);
+    storeEndedFields(f);
+    if (startsWithComment(f.last)) return false;  // stop line: its last field is not stored
+    if (f.count == 1) {
+      error_ = LoadError{kErrorWrongFile, where(lineNumber) + "a line without any comma (\"" +
+                                              std::string(text.substr(0, 40)) +
+                                              "\") is neither a section point nor a stop line"};
+      return false;
+    }
+    store(column_ + f.count - 1, f.last);
+    if (lineCounter_ == 0) headerLine_ = lineNumber;
+    endLine(f.count);
+    return true;
+  }
+
+  // The line the read stopped in keeps the fields that commas had ended.
+  void interruptedLine(std::string_view text) {
+    const std::size_t lastComma = text.rfind(',');
+    if (lastComma != std::string_view::npos) storeEndedFields(splitFields(text.substr(0, lastComma + 1)));
+  }
+
+  std::optional<LoadError> finish() {
+    if (error_) return error_;
+    const std::string_view first = table_.cell(headerIndex_, kIdx);
+    if (first != "IDX") {
+      std::string detail = "\"" + std::string(name_) + "\"";
+      if (headerLine_ == 0) {
+        detail += ": there is no header line (the file holds no list)";
+      } else {
+        detail += ", line " + std::to_string(headerLine_) +
+                  ": the header line's first field must be \"IDX\", not \"" + std::string(first) + "\"";
+      }
+      return LoadError{kErrorWrongFile, std::move(detail)};
+    }
+    table_.deleteRow(headerIndex_);
+    return std::nullopt;
+  }
+
+ private:
+  // A field at column 0 starts a new row; past column 13 nothing is stored.
+  void store(std::size_t column, std::string_view text) {
+    if (column == 0) {
+      table_.insertRow(rowIndex_, text);
+    } else if (column < static_cast<std::size_t>(kColumnCount)) {
+      table_.setCell(rowIndex_, static_cast<int>(column), text);
+    }
+  }
+
+  void storeEndedFields(const LineFields& f) {
+    for (std::size_t k = 0; k + 1 < f.count && k < f.cells.size(); ++k) store(column_ + k, f.cells[k]);
+  }
+
+  void endLine(std::size_t fieldCount) {
+    if (lineCounter_ % 2 == 0) {
+      // The header line (counter 0) or the second line of a pair: the row is complete.
+      table_.setItemData(rowIndex_, static_cast<ItemData>(rowIndex_));
+      ++rowIndex_;
+      column_ = 0;
+    } else {
+      // A pair's second line goes on in the column after the first line's last field.
+      column_ += fieldCount;
+    }
+    ++lineCounter_;
+  }
+
+  std::string where(std::size_t lineNumber) const {
+    return "\"" + std::string(name_) + "\", line " + std::to_string(lineNumber) + ": ";
+  }
+
+  CameraTable& table_;
+  std::string_view name_;
+  std::size_t rowIndex_;
+  std::size_t headerIndex_;
+  std::size_t column_ = 0;
+  std::size_t lineCounter_ = 0;
+  std::size_t headerLine_ = 0;
+  std::optional<LoadError> error_;
+};
+
+}  // namespace
+
+std::optional<LoadError> parseAutodoriaList(std::string_view bytes, bool readComplete,
+                                            CameraTable& table, std::string_view name) {
+  AutodoriaParser parser(table, name);
+  LineReader lines(bytes);
+  std::string_view text;
+  bool going = true;
+  while (going && lines.next(text)) {
+    going = parser.line(text, lines.lineNumber());
+  }
+  if (going) {
+    if (!readComplete) {
+      parser.interruptedLine(lines.tail());
+      return std::nullopt;
+    }
+    parser.line(lines.tail(), lines.lineNumber());  // a last line without a line feed
+  }
+  return parser.finish();
+}
+
+}  // namespace solvane

@@ -1,0 +1,30 @@
+// The Load command: empty the camera table, then read the normal list and the Autodoria list,
+// each only when its path is set.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+
+#include "app/camera_table.h"
+#include "load/load_error.h"
+
+namespace solvane {
+
+struct SourcePaths {
+  std::filesystem::path normal;     // empty: no normal list chosen
+  std::filesystem::path autodoria;  // empty: no Autodoria list chosen
+};
+
+struct LoadResult {
+  // The first failure; the load stops there and the table keeps what was read up to it.
+  std::optional<LoadError> error;
+  // The loaded-rows count, set by every list whose header test passed (so a failed Autodoria
+  // list leaves the normal list's count here). Unset when no list completed.
+  std::optional<std::size_t> total;
+  [[nodiscard]] bool ok() const noexcept { return !error.has_value(); }
+};
+
+LoadResult loadSources(CameraTable& table, const SourcePaths& paths);
+
+}  // namespace solvane

@@ -1,0 +1,29 @@
+// Reading a source list into memory in one go.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "load/load_error.h"
+
+namespace solvane {
+
+struct SourceRead {
+  std::unique_ptr<char[]> data;
+  std::size_t size = 0;               // bytes delivered
+  std::optional<LoadError> error;     // "Error[5009]" (nothing read) or "Error[5010]" (cut short)
+  [[nodiscard]] std::string_view bytes() const noexcept { return {data.get(), size}; }
+};
+
+// Opens the file, takes its size, and reads that many bytes. A read that delivers fewer
+// (the file shrank, an I/O error) keeps the bytes delivered so far and reports "Error[5010]";
+// a file that grows meanwhile is read only up to the size taken at the start.
+SourceRead readSourceFile(const std::filesystem::path& path);
+
+// The path as shown in messages.
+std::string displayPath(const std::filesystem::path& path);
+
+}  // namespace solvane

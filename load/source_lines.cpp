@@ -1,0 +1,60 @@
+#include "load/source_lines.h"
+
+#include <cstring>
+
+namespace solvane {
+
+std::string_view LineReader::clean(std::string_view raw) {
+  const void* cr = std::memchr(raw.data(), '\r', raw.size());
+  if (!cr) return raw;
+  // Trailing carriage returns (CRLF endings) need no copy.
+  std::size_t end = raw.size();
+  while (end > 0 && raw[end - 1] == '\r') --end;
+  if (static_cast<const char*>(cr) >= raw.data() + end) return raw.substr(0, end);
+  scratch_.clear();
+  for (std::size_t i = 0; i < end; ++i) {
+    if (raw[i] != '\r') scratch_.push_back(raw[i]);
+  }
+  return scratch_;
+}
+
+bool LineReader::next(std::string_view& line) {
+  if (pos_ >= bytes_.size()) return false;
+  const char* start = bytes_.data() + pos_;
+  const void* lf = std::memchr(start, '\n', bytes_.size() - pos_);
+  if (!lf) return false;
+  const auto len = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+  line = clean({start, len});
+  pos_ += len + 1;
+  ++lineNumber_;
+  return true;
+}
+
+std::string_view LineReader::tail() {
+  if (pos_ >= bytes_.size()) return {};
+  const std::string_view rest = bytes_.substr(pos_);
+  pos_ = bytes_.size();
+  ++lineNumber_;
+  return clean(rest);
+}
+
+LineFields splitFields(std::string_view line) noexcept {
+  LineFields f;
+  std::size_t start = 0;
+  for (;;) {
+    const void* comma =
+        start < line.size() ? std::memchr(line.data() + start, ',', line.size() - start) : nullptr;
+    const std::size_t end =
+        comma ? static_cast<std::size_t>(static_cast<const char*>(comma) - line.data()) : line.size();
+    const std::string_view field = line.substr(start, end - start);
+    if (f.count < static_cast<std::size_t>(kColumnCount)) f.cells[f.count] = field;
+    ++f.count;
+    if (!comma) {
+      f.last = field;
+      return f;
+    }
+    start = end + 1;
+  }
+}
+
+}  // namespace solvane

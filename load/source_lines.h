@@ -1,0 +1,50 @@
+// The byte rules shared by both lists: a line feed ends a line, a comma ends a field, and a
+// carriage return is ignored wherever it stands.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "app/camera_table.h"
+
+namespace solvane {
+
+// Walks the lines of a buffer. Each line comes without its line feed and with every carriage
+// return removed (copied only when a carriage return stands inside the line).
+class LineReader {
+ public:
+  explicit LineReader(std::string_view bytes) noexcept : bytes_(bytes) {}
+
+  // Next line ended by a line feed; false when only an unterminated tail (or nothing) is left.
+  bool next(std::string_view& line);
+
+  // Text after the last line feed, carriage returns removed; empty when there is none.
+  std::string_view tail();
+
+  // 1-based number of the line last returned (or of the tail).
+  [[nodiscard]] std::size_t lineNumber() const noexcept { return lineNumber_; }
+
+ private:
+  std::string_view clean(std::string_view raw);
+
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
+  std::size_t lineNumber_ = 0;
+  std::string scratch_;
+};
+
+// The fields of one line: the first 14 (the table's columns) and how many there were in all.
+struct LineFields {
+  std::array<std::string_view, kColumnCount> cells{};
+  std::size_t count = 0;          // fields on the line, at least 1
+  std::string_view last;          // the field after the last comma (or the whole line)
+  [[nodiscard]] std::size_t kept() const noexcept {
+    return count < static_cast<std::size_t>(kColumnCount) ? count : kColumnCount;
+  }
+};
+
+LineFields splitFields(std::string_view line) noexcept;
+
+}  // namespace solvane

@@ -1,0 +1,80 @@
+#include "convert/c_number.h"
+
+#include <clocale>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+namespace solvane {
+namespace {
+
+struct DoubleCase {
+  const char* text;
+  double expected;
+};
+
+TEST(ParseCDouble, ReadsTheLongestNumericPrefixLikeAtof) {
+  const DoubleCase cases[] = {
+      {"37.5", 37.5},    {"37.5km", 37.5},  {" 37.5", 37.5},   {"\t+37.5", 37.5},
+      {"37,5", 37.0},    {"1e1", 10.0},     {"1E+2x", 100.0},  {"1e", 1.0},
+      {"1e+", 1.0},      {"-12.5", -12.5},  {".5", 0.5},       {"5.", 5.0},
+      {"", 0.0},         {"abc", 0.0},      {"-", 0.0},        {".", 0.0},
+      {"+.e3", 0.0},     {"0x10", 0.0},     {"inf", 0.0},      {"nan", 0.0},
+      {"  -0.00009", -0.00009},             {"1e-400", 0.0},   {"\x80" "5", 0.0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(parseCDouble(c.text), c.expected) << '"' << c.text << '"';
+}
+
+TEST(ParseCDouble, OverflowGivesSignedInfinityNeverNaN) {
+  EXPECT_EQ(parseCDouble("1e999"), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(parseCDouble("-1e999"), -std::numeric_limits<double>::infinity());
+  const std::string digits400 = std::string(400, '9');
+  EXPECT_EQ(parseCDouble(digits400), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(parseCDouble("0." + std::string(400, '0') + "1"), 0.0);
+  EXPECT_EQ(parseCDouble("0." + std::string(400, '0') + "1e405"), 1e4);
+}
+
+TEST(ParseCDouble, IgnoresTheProcessLocale) {
+  // A locale with a decimal comma must not change what "12.5" means.
+  if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8")) {
+    GTEST_SKIP() << "no decimal-comma locale installed";
+  }
+  EXPECT_EQ(parseCDouble("12.5"), 12.5);
+  EXPECT_EQ(parseCDouble("12,5"), 12.0);
+  std::setlocale(LC_NUMERIC, "C");
+}
+
+TEST(ParseCInt, ReadsLikeAtoiAndSaturates) {
+  const struct {
+    const char* text;
+    std::int32_t expected;
+  } cases[] = {
+      {"42", 42},          {" -7x", -7},         {"+3", 3},           {"", 0},
+      {"x1", 0},           {"12.9", 12},         {"2147483647", 2147483647},
+      {"2147483648", std::numeric_limits<std::int32_t>::max()},
+      {"-2147483648", std::numeric_limits<std::int32_t>::min()},
+      {"-2147483649", std::numeric_limits<std::int32_t>::min()},
+      {"99999999999999999999999", std::numeric_limits<std::int32_t>::max()},
+  };
+  for (const auto& c : cases) EXPECT_EQ(parseCInt(c.text), c.expected) << '"' << c.text << '"';
+}
+
+TEST(ScaleCoordinate, TruncatesTowardZeroAndFlagsOverflow) {
+  const struct {
+    const char* text;
+    std::int32_t expected;
+  } cases[] = {
+      {"12.3456", 123455},       {"-65.4321", -654321},     {"-0.00009", 0},
+      {"", 0},                   {"abc", 0},                {"180", 1800000},
+      {"180.0001", 1800001},     {"-90", -900000},          {"214748.3647", 2147483647},
+      {"214748.3648", INT32_MIN}, {"-214748.3648", -2147483648},
+      {"-214748.3649", INT32_MIN}, {"1e999", INT32_MIN},    {"-1e999", INT32_MIN},
+  };
+  for (const auto& c : cases) EXPECT_EQ(scaleCoordinate(c.text), c.expected) << '"' << c.text << '"';
+  EXPECT_EQ(scaleCoordinate(std::numeric_limits<double>::quiet_NaN()), INT32_MIN);
+}
+
+}  // namespace
+}  // namespace solvane
