@@ -1,0 +1,94 @@
+#include "app/camera_table.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace solvane {
+namespace {
+
+std::vector<std::string> column(const CameraTable& t, int col) {
+  std::vector<std::string> out;
+  for (std::size_t r = 0; r < t.rowCount(); ++r) out.emplace_back(t.cell(r, col));
+  return out;
+}
+
+TEST(CameraTable, OperationsOnMissingRowsAndColumnsDoNothing) {
+  CameraTable t;
+  EXPECT_EQ(t.insertRow(5, "a"), 0u);  // beyond the end appends at the old row count
+  EXPECT_EQ(t.insertRow(99, "b"), 1u);
+  t.setCell(2, 1, "x");   // no such row
+  t.setCell(0, 14, "x");  // no such column
+  t.setCell(0, -1, "x");
+  t.setItemData(7, 3);
+  t.deleteRow(9);
+  EXPECT_EQ(t.rowCount(), 2u);
+  EXPECT_EQ(t.cell(0, 14), "");
+  EXPECT_EQ(t.cell(5, 0), "");
+  EXPECT_EQ(t.itemData(0), 0);
+  for (int c = 1; c < kColumnCount; ++c) EXPECT_EQ(t.cell(0, c), "") << c;
+}
+
+TEST(CameraTable, CellsKeepExactBytesThroughInsertSetAndDelete) {
+  CameraTable t;
+  t.insertRow(0, "first");
+  t.insertRow(0, "zero");  // inserts before row 0
+  const std::string binary("\x00\xff,\"q\" ", 7);
+  t.setCell(1, 13, binary);
+  t.setCell(1, 2, std::string(300, 'y'));  // lengths beyond one varint byte
+  t.setCell(1, 2, "37.5");                 // replacing keeps the other cells
+  t.setItemData(1, 42);
+  EXPECT_EQ(column(t, 0), (std::vector<std::string>{"zero", "first"}));
+  EXPECT_EQ(t.cell(1, 13), binary);
+  EXPECT_EQ(t.cell(1, 2), "37.5");
+  EXPECT_EQ(t.findByItemData(42), 1);
+  EXPECT_EQ(t.findByItemData(7), -1);
+  t.deleteRow(0);
+  EXPECT_EQ(t.cell(0, 0), "first");
+  EXPECT_EQ(t.itemData(0), 42);
+  t.deleteAllRows();
+  EXPECT_EQ(t.rowCount(), 0u);
+  EXPECT_EQ(kColumns[2].heading, "Y");  // the columns stay
+}
+
+TEST(CameraTable, AppendRowDropsCellsPastTheFourteenth) {
+  CameraTable t;
+  std::vector<std::string_view> cells(16, "v");
+  cells[13] = "last";
+  t.appendRow(cells, 5);
+  EXPECT_EQ(t.cell(0, 13), "last");
+  EXPECT_EQ(t.itemData(0), 5);
+  const RowCells all = t.cells(0);
+  EXPECT_EQ(all[0], "v");
+  EXPECT_EQ(all[13], "last");
+}
+
+TEST(CompareByLatitude, ComparesAtofValues) {
+  const struct {
+    const char* a;
+    const char* b;
+    int expected;
+  } cases[] = {
+      {"37.5abc", "37.5", 0}, {" 37.5", "37.5", 0}, {"37,5", "37", 0}, {"1e1", "10", 0},
+      {"37.50", "37.5", 0},   {"", "0", 0},         {"abc", "-0.1", 1}, {"abc", "0.1", -1},
+      {"-5", "4", -1},        {"4", "-5", 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CompareByLatitude(c.a, c.b), c.expected) << c.a << " vs " << c.b;
+}
+
+TEST(CameraTable, SortByLatitudeIsStableAndUsesEachRowsOwnLatitude) {
+  CameraTable t;
+  // Item data deliberately shared (0) as after a failed load: the sort must not care.
+  const char* ys[] = {"37.5", "x", "-1", "37.50", "1e1", "", "-1e999", "37.5km"};
+  for (int i = 0; i < 8; ++i) {
+    const std::string idx = std::to_string(i);
+    const std::string_view cells[] = {idx, "0", ys[i]};
+    t.appendRow(cells, 0);
+  }
+  t.sortByLatitude();
+  EXPECT_EQ(column(t, 0), (std::vector<std::string>{"6", "2", "1", "5", "4", "0", "3", "7"}));
+}
+
+}  // namespace
+}  // namespace solvane
