@@ -18,7 +18,7 @@ inline constexpr std::int32_t kMaxLatitude = 900000;
 
 // The nine cells the encoding reads.
 struct RecordCells {
-  std::string_view x, y, type, spd, dtype, dir, x2, y2, dir2;
+  std::string_view x{}, y{}, type{}, spd{}, dtype{}, dir{}, x2{}, y2{}, dir2{};
   static RecordCells fromRow(const RowCells& row) noexcept {
     return {row[kX], row[kY], row[kType], row[kSpd], row[kDtype], row[kDir], row[kX2], row[kY2], row[kDir2]};
   }
