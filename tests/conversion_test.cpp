@@ -1,0 +1,168 @@
+// Whole conversion runs, checked by reading the written file back.
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "convert/conversion.h"
+
+namespace solvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> readAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::int32_t le32(const std::uint8_t* p) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                                   static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+class Conversion : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("solvane_conv_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "out");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path write(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+    return dir_ / name;
+  }
+  ConversionRequest request(SourcePaths sources) {
+    ConversionRequest r;
+    r.sources = std::move(sources);
+    r.outputDir = dir_ / "out";
+    r.date = {2024, 11, 5};
+    r.seed = 7;
+    return r;
+  }
+  fs::path dir_;
+};
+
+TEST_F(Conversion, WritesASortedFileWhoseHeaderLengthChecksumAndFillAgree) {
+  const auto normal = write("n.txt",
+                            "IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n"
+                            "1,127.0,37.5,1,60,0,90\r\n"
+                            "2,127.1,35.25,2,80,1,0\r\n"
+                            "3,200.0,36.0,1,60,0,0\r\n"  // out of range: skipped
+                            "4,126.9,-10.5,1,5,0,0\r\n"
+                            "// 5,0,0\r\n"
+                            "6,,,1,60,0,0");              // no line feed: still a camera at 0,0
+  const auto sections = write("a.txt",
+                              "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n"
+                              "10,128.0,36.5,3,100,1,45\n11,128.1,36.6,3,100,1,50\n");
+  CameraTable table;
+  const ConversionResult r = runConversion(request({normal, sections}), table);
+  ASSERT_EQ(r.status, ConversionStatus::kConverted) << r.message << " " << r.detail;
+  EXPECT_EQ(r.rowsLoaded, 6u);
+  EXPECT_EQ(r.recordsWritten, 5u);
+  EXPECT_EQ(r.outputPath, dir_ / "out" / "DB_241105.dbh");
+  EXPECT_EQ(r.message, "DB Conversion end. [" + (dir_ / "out" / "DB_241105.dbh").string() + "]");
+
+  const auto file = readAll(r.outputPath);
+  ASSERT_EQ(file.size(), 192u);  // 56 + 24*5 = 176, filled to 192
+  EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "rudb");
+  EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 11), "r1r");
+  EXPECT_EQ(file[4], 5);
+  EXPECT_EQ(file[5], 11);
+  EXPECT_EQ(file[6] | file[7] << 8, 2024);
+  const auto dataLength = static_cast<std::uint32_t>(le32(&file[11]));
+  EXPECT_EQ(dataLength, 16u + 24 * 5 + 24);
+  std::uint8_t check = 0x4A;
+  for (std::size_t i = 16; i < 32 + 24 * 5; ++i) check ^= file[i];
+  EXPECT_EQ(file[15], check);
+  for (std::size_t i = 32 + 24 * 5; i < file.size(); ++i) ASSERT_EQ(file[i], 0xFF) << i;
+
+  // Latitudes ascending: undo the scrambling of byte 0.
+  std::vector<std::int32_t> lats;
+  for (std::size_t k = 0; k < 5; ++k) {
+    const std::uint8_t* rec = &file[32 + 24 * k];
+    std::uint8_t plain[4] = {rec[0], rec[1], rec[2], rec[3]};
+    plain[0] ^= static_cast<std::uint8_t>(rec[4] ^ rec[11]);  // LON byte 0
+    lats.push_back(le32(plain));
+  }
+  EXPECT_EQ(lats, (std::vector<std::int32_t>{-105000, 0, 352500, 365000, 375000}));
+  // The section is a two-point record with TYPE 16; the TYPE 2 point was stored as 3.
+  EXPECT_EQ(file[32 + 24 * 3 + 8], 16);
+  EXPECT_EQ(file[32 + 24 * 2 + 8], 3);
+}
+
+TEST_F(Conversion, SameInputsDateAndSeedGiveTheSameBytes) {
+  const auto normal = write("n.txt", "IDX,X\n1,1,1,1,60,0,0\n2,2,2,1,60,0,0\n");
+  CameraTable t;
+  auto req = request({normal, {}});
+  ASSERT_EQ(runConversion(req, t).status, ConversionStatus::kConverted);
+  const auto first = readAll(dir_ / "out" / "DB_241105.dbh");
+  ASSERT_EQ(runConversion(req, t).status, ConversionStatus::kConverted);
+  EXPECT_EQ(readAll(dir_ / "out" / "DB_241105.dbh"), first);
+  req.seed = 8;
+  ASSERT_EQ(runConversion(req, t).status, ConversionStatus::kConverted);
+  EXPECT_NE(readAll(dir_ / "out" / "DB_241105.dbh"), first);  // random block and one-point bytes
+}
+
+TEST_F(Conversion, AFailedLoadWritesNothingAndKeepsAnEarlierFile) {
+  const auto target = dir_ / "out" / "DB_241105.dbh";
+  std::ofstream(target, std::ios::binary) << "earlier";
+  const struct {
+    SourcePaths sources;
+    const char* message;
+  } cases[] = {
+      {{dir_ / "missing.txt", {}}, "Error[5009]"},
+      {{write("bad.txt", "IDX,Lon\n1,2\n"), {}}, "Error : Wrong DB file !!!"},
+      {{write("ok.txt", "IDX,X\n1,2\n"), write("bad_a.txt", "IDX,X\n1,a\nstray\n")}, "Error : Wrong DB file !!!"},
+  };
+  for (const auto& c : cases) {
+    CameraTable t;
+    const auto r = runConversion(request(c.sources), t);
+    EXPECT_EQ(r.status, ConversionStatus::kLoadFailed);
+    EXPECT_EQ(r.message, c.message);
+    EXPECT_FALSE(r.detail.empty());
+  }
+  EXPECT_EQ(readAll(target), (std::vector<std::uint8_t>{'e', 'a', 'r', 'l', 'i', 'e', 'r'}));
+}
+
+TEST_F(Conversion, NothingToConvertWritesNothing) {
+  CameraTable t;
+  const auto r = runConversion(request({write("n.txt", "IDX,X\n// nothing\n"), {}}), t);
+  EXPECT_EQ(r.status, ConversionStatus::kNothingToConvert);
+  EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+}
+
+TEST_F(Conversion, WriteFailureNamesTheRealPathAndLeavesNoTemporaryFile) {
+  CameraTable t;
+  auto req = request({write("n.txt", "IDX,X\n1,1,1\n"), {}});
+  req.outputDir = dir_ / "no" / "such" / "folder";
+  auto r = runConversion(req, t);
+  EXPECT_EQ(r.status, ConversionStatus::kWriteFailed);
+  EXPECT_EQ(r.message, "File open Error : " + (req.outputDir / "DB_241105.dbh").string());
+  EXPECT_NE(r.detail.find("No such file"), std::string::npos) << r.detail;
+
+  fs::create_directories(dir_ / "out" / "DB_241105.dbh");  // a folder in the way
+  r = runConversion(request({dir_ / "n.txt", {}}), t);
+  EXPECT_EQ(r.status, ConversionStatus::kWriteFailed);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "out"), {}), 1);
+}
+
+TEST(ConversionDates, ParseAndEpoch) {
+  EXPECT_EQ(parseIsoDate("2024-11-05"), (FileDate{2024, 11, 5}));
+  EXPECT_EQ(parseIsoDate("2024-02-29"), (FileDate{2024, 2, 29}));
+  EXPECT_FALSE(parseIsoDate("2023-02-29"));
+  EXPECT_FALSE(parseIsoDate("2024-13-01"));
+  EXPECT_FALSE(parseIsoDate("2024-11-05x"));
+  EXPECT_FALSE(parseIsoDate("yesterday"));
+  EXPECT_EQ(dateFromUnixSeconds(0), (FileDate{1970, 1, 1}));
+  EXPECT_EQ(dateFromUnixSeconds(1730764800 + 86399), (FileDate{2024, 11, 5}));  // 23:59:59 UTC
+}
+
+}  // namespace
+}  // namespace solvane
