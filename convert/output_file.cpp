@@ -1,5 +1,7 @@
 #include "convert/output_file.h"
 
+#include "load/c_file.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -14,11 +16,6 @@ namespace solvane {
 namespace {
 
 constexpr const char* kTempSuffix = ".tmp";
-
-struct FileCloser {
-  void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string reason(int err) { return std::generic_category().message(err); }
 
@@ -42,7 +39,7 @@ FilePtr createTemporary(const std::filesystem::path& target, std::filesystem::pa
     tempPath = target;
     tempPath += "." + randomTag() + kTempSuffix;
     errno = 0;
-    FilePtr f(std::fopen(tempPath.string().c_str(), "wbx"));
+    FilePtr f = openFile(tempPath, "wbx");
     if (f) return f;
     err = errno ? errno : EIO;
     if (err != EEXIST) break;

@@ -1,5 +1,7 @@
 #include "load/source_file.h"
 
+#include "load/c_file.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,11 +10,6 @@
 
 namespace solvane {
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string reason(int err) { return std::generic_category().message(err); }
 
@@ -39,7 +36,7 @@ SourceRead readSourceFile(const std::filesystem::path& path) {
     return result;
   }
   errno = 0;
-  FilePtr file(std::fopen(path.string().c_str(), "rb"));
+  FilePtr file = openFile(path, "rb");
   if (!file) {
     result.error = openError(path, reason(errno ? errno : ENOENT));
     return result;

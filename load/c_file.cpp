@@ -1,0 +1,16 @@
+#include "load/c_file.h"
+
+#include <string>
+
+namespace solvane {
+
+FilePtr openFile(const std::filesystem::path& path, const char* mode) {
+#ifdef _WIN32
+  const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+  return FilePtr(::_wfopen(path.c_str(), wideMode.c_str()));
+#else
+  return FilePtr(std::fopen(path.c_str(), mode));
+#endif
+}
+
+}  // namespace solvane
