@@ -160,6 +160,18 @@ RowCells CameraTable::cells(std::size_t row) const noexcept {
   return decode(rows_[row].blob);
 }
 
+void CameraTable::prefetchRow(std::size_t row) const noexcept {
+#if defined(__GNUC__) || defined(__clang__)
+  if (row < rows_.size() && rows_[row].blob) {
+    // A blob of a point is about 40 bytes and may straddle two cache lines.
+    __builtin_prefetch(rows_[row].blob);
+    __builtin_prefetch(rows_[row].blob + 40);
+  }
+#else
+  (void)row;
+#endif
+}
+
 void CameraTable::setItemData(std::size_t row, ItemData value) noexcept {
   if (row < rows_.size()) rows_[row].itemData = value;
 }

@@ -66,6 +66,10 @@ class CameraTable {
   // All 14 cells of a row (empty for a missing row), decoded in one pass.
   [[nodiscard]] RowCells cells(std::size_t row) const noexcept;
 
+  // A hint that the row is read soon: a pass over a sorted table, whose rows lie scattered
+  // in memory, can overlap the cache misses of several rows.
+  void prefetchRow(std::size_t row) const noexcept;
+
   void setItemData(std::size_t row, ItemData value) noexcept;
   [[nodiscard]] ItemData itemData(std::size_t row) const noexcept;
 

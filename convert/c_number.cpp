@@ -13,6 +13,10 @@ constexpr bool isCSpace(char c) noexcept {
 }
 constexpr bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
+// The powers of ten that a double holds exactly.
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 // Skips white space; returns the index of the first other character.
 std::size_t skipSpace(std::string_view s) noexcept {
   std::size_t i = 0;
@@ -44,10 +48,21 @@ double parseCDouble(std::string_view text) noexcept {
   }
   const std::size_t start = i;
   std::size_t digits = 0;
-  while (i < text.size() && isDigit(text[i])) { ++i; ++digits; }
+  std::size_t fractionDigits = 0;
+  std::uint64_t mantissa = 0;  // exact while digits <= 19
+  while (i < text.size() && isDigit(text[i])) {
+    mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    ++i;
+    ++digits;
+  }
   if (i < text.size() && text[i] == '.') {
     ++i;
-    while (i < text.size() && isDigit(text[i])) { ++i; ++digits; }
+    while (i < text.size() && isDigit(text[i])) {
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+      ++i;
+      ++digits;
+      ++fractionDigits;
+    }
   }
   if (digits == 0) return 0.0;
   const std::size_t mantissaEnd = i;
@@ -67,6 +82,17 @@ double parseCDouble(std::string_view text) noexcept {
       }
       if (expNegative) exponent = -exponent;
       i = j;
+    }
+  }
+  // Fast path for the usual coordinate texts: a mantissa below 2^53 and a power of ten up to
+  // 10^22 are both exact doubles, so one IEEE multiplication or division gives the correctly
+  // rounded value, the same as the full conversion below.
+  if (digits <= 19 && mantissa <= (std::uint64_t{1} << 53)) {
+    const long scale = exponent - static_cast<long>(fractionDigits);
+    if (scale >= -22 && scale <= 22) {
+      const auto m = static_cast<double>(mantissa);
+      const double value = scale < 0 ? m / kPowersOfTen[-scale] : m * kPowersOfTen[scale];
+      return negative ? -value : value;
     }
   }
   const std::string_view number = text.substr(start, i - start);

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <system_error>
+#include <thread>
 
 #include "convert/output_file.h"
 
@@ -49,24 +51,88 @@ std::filesystem::path outputPathFor(const std::filesystem::path& outputDir, cons
   return (full / databaseFileName(header)).lexically_normal().make_preferred();
 }
 
+namespace {
+
+// Collects the records of one stretch of rows away from the builder, with their XOR.
+struct RecordChunk {
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t xorOfBytes = 0;
+  std::size_t records = 0;
+  void add(const Record& record) {
+    bytes.insert(bytes.end(), record.begin(), record.end());
+    xorOfBytes ^= xorBytes(record);
+    ++records;
+  }
+  [[nodiscard]] std::size_t recordCount() const noexcept { return records; }
+};
+
+// Below this many rows a second thread costs more than it saves.
+constexpr std::size_t kParallelEncodeRows = 1u << 15;
+// After the sort, consecutive rows lie far apart in memory; reading this many rows ahead
+// hides most of the wait for them.
+constexpr std::size_t kPrefetchDistance = 16;
+
+// Encodes rows [begin, end) into `sink` in table order. Every kProgressEvery rows it calls
+// `tick` with the records so far; a false result stops it. The random bytes depend only on
+// the row's position, so stretches can be encoded on different threads.
+template <typename Sink, typename Tick>
+bool encodeRows(const CameraTable& table, const RandomBytes& random, std::size_t begin, std::size_t end,
+                Sink& sink, Tick&& tick) {
+  for (std::size_t i = begin; i < end; ++i) {
+    if ((i - begin) % kProgressEvery == 0 && i != begin && !tick(sink.recordCount())) return false;
+    table.prefetchRow(i + kPrefetchDistance);
+    const auto [r1, r2] = random.recordBytes(i);
+    if (const auto record = encodeRecord(RecordCells::fromRow(table.cells(i)), r1, r2)) sink.add(*record);
+  }
+  return true;
+}
+
+}  // namespace
+
 EncodedDatabase encodeDatabase(const CameraTable& table, const Header& header, const RandomBlock& block,
                                const RandomBytes& random, const ProgressFn& progress,
                                const std::atomic<bool>* cancel) {
   EncodedDatabase out;
-  DatabaseBuilder builder(header, block, table.rowCount());
   const std::size_t rows = table.rowCount();
-  for (std::size_t i = 0; i < rows; ++i) {
-    if (i % kProgressEvery == 0 && i != 0) {
-      if (cancel && cancel->load(std::memory_order_relaxed)) {
-        out.cancelled = true;
-        return out;
-      }
-      if (progress) progress(builder.recordCount());
+  DatabaseBuilder builder(header, block, rows);
+  auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
+
+  // The second half of the rows goes to a helper thread and is appended after the first
+  // half with its XOR; the calling thread encodes the first half straight into the builder
+  // and reports progress for both.
+  const std::size_t split = rows >= kParallelEncodeRows ? rows / 2 : rows;
+  RecordChunk second;
+  std::atomic<std::size_t> secondDone{0};
+  std::atomic<bool> secondStopped{false};
+  std::jthread helper;
+  if (split < rows) {
+    try {
+      second.bytes.reserve((rows - split) * kRecordSize);
+      helper = std::jthread([&] {
+        const bool finished = encodeRows(table, random, split, rows, second, [&](std::size_t done) {
+          secondDone.store(done, std::memory_order_relaxed);
+          return !cancelled();
+        });
+        if (!finished) secondStopped.store(true, std::memory_order_relaxed);
+      });
+    } catch (const std::system_error&) {
+      second = RecordChunk{};  // no thread to be had: encode everything here
     }
-    const auto [r1, r2] = random.recordBytes(i);
-    if (const auto record = encodeRecord(RecordCells::fromRow(table.cells(i)), r1, r2)) {
-      builder.add(*record);
-    }
+  }
+  const std::size_t firstEnd = helper.joinable() ? split : rows;
+  const bool firstFinished = encodeRows(table, random, 0, firstEnd, builder, [&](std::size_t done) {
+    if (cancelled()) return false;
+    if (progress) progress(done + secondDone.load(std::memory_order_relaxed));
+    return true;
+  });
+  if (helper.joinable()) helper.join();
+  if (!firstFinished || secondStopped.load()) {
+    out.cancelled = true;
+    return out;
+  }
+  if (firstEnd < rows) {
+    builder.addEncoded(second.bytes, second.xorOfBytes);
+    second = RecordChunk{};
   }
   out.records = builder.recordCount();
   out.bytes = builder.finish();
