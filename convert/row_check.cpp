@@ -21,11 +21,6 @@ std::optional<OutOfRange> firstOutOfRange(std::int32_t lon, std::int32_t lat) no
   return std::nullopt;
 }
 
-void append(std::string& out, const std::string& part) {
-  if (!out.empty()) out += "; ";
-  out += part;
-}
-
 }  // namespace
 
 bool readsAsNumber(std::string_view text) noexcept {
@@ -65,30 +60,41 @@ RowCheck checkRow(const RowCells& row, RowOrigin origin) {
   return c;
 }
 
-std::string RowCheck::reason() const {
-  std::string out;
+std::vector<RowCheck::Finding> RowCheck::findings() const {
+  std::vector<Finding> out;
   if (outOfRange) {
     const OutOfRange& o = *outOfRange;
-    const char* name = o.column == kX ? "X" : "Y";
-    std::string part = std::string("skipped: ") + name + " ";
+    std::string text = std::string("skipped: ") + (o.column == kX ? "X" : "Y") + " ";
     if (o.scaled == std::numeric_limits<std::int32_t>::min()) {
-      part += "does not fit in 32 bits once scaled";
+      text += "does not fit in 32 bits once scaled";
     } else {
-      part += "scales to " + std::to_string(o.scaled) + (o.bound < 0 ? ", below " : ", above ") +
+      text += "scales to " + std::to_string(o.scaled) + (o.bound < 0 ? ", below " : ", above ") +
               std::to_string(o.bound);
     }
-    append(out, part);
+    out.push_back({Issue::kSkipped, true, std::move(text)});
   }
   if (!skipped()) {
-    if (xNotNumber) append(out, "X is not a number: written at longitude 0");
-    if (yNotNumber) append(out, "Y is not a number: written at latitude 0");
+    if (xNotNumber) out.push_back({Issue::kXNotNumber, true, "X is not a number: written at longitude 0"});
+    if (yNotNumber) out.push_back({Issue::kYNotNumber, true, "Y is not a number: written at latitude 0"});
   }
   if (endPointMissing) {
-    append(out, section ? "section end point X2/Y2 is not a number: end point written at 0"
-                        : "section without an end point: written as a single point");
+    out.push_back({Issue::kEndPointMissing, true,
+                   section ? "section end point X2/Y2 is not a number: end point written at 0"
+                           : "section without an end point: written as a single point"});
   }
-  if (endPointOutOfRange) append(out, "section end point out of range (written all the same)");
-  if (sectionType16) append(out, "section: TYPE written as 16");
+  if (endPointOutOfRange) {
+    out.push_back({Issue::kEndPointOutOfRange, false, "section end point out of range (written all the same)"});
+  }
+  if (sectionType16) out.push_back({Issue::kSectionType16, false, "section: TYPE written as 16"});
+  return out;
+}
+
+std::string RowCheck::reason() const {
+  std::string out;
+  for (const Finding& f : findings()) {
+    if (!out.empty()) out += "; ";
+    out += f.text;
+  }
   return out;
 }
 

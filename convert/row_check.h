@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/camera_table.h"
 
@@ -58,7 +59,16 @@ struct RowCheck {
   [[nodiscard]] bool isProblem() const noexcept { return skipped() || atZero() || endPointMissing; }
   [[nodiscard]] bool isNote() const noexcept { return sectionType16 || endPointOutOfRange; }
 
-  // One line, problems first, parts separated by "; "; empty when there is nothing to say.
+  // The separate findings, problems first, each with its text.
+  enum class Issue { kSkipped, kXNotNumber, kYNotNumber, kEndPointMissing, kEndPointOutOfRange, kSectionType16 };
+  struct Finding {
+    Issue issue;
+    bool problem;
+    std::string text;
+  };
+  std::vector<Finding> findings() const;
+
+  // The findings' texts in one line, separated by "; "; empty when there is nothing to say.
   // E.g. "skipped: Y scales to 955000, above 900000"
   //      "X is not a number: written at longitude 0"
   //      "section: TYPE written as 16"
