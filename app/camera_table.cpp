@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "convert/c_number.h"
@@ -36,6 +38,9 @@ class CameraTable::Arena {
 };
 
 namespace {
+
+// Below this many rows a second sorting thread costs more than it saves.
+constexpr std::size_t kParallelSortRows = std::size_t{1} << 15;
 
 std::size_t varintSize(std::size_t v) noexcept {
   std::size_t n = 1;
@@ -199,22 +204,46 @@ void CameraTable::deleteAllRows() noexcept {
 void CameraTable::reserveRows(std::size_t additional) { rows_.reserve(rows_.size() + additional); }
 
 void CameraTable::sortByLatitude() {
-  // Each key is parsed once; ties keep load order because the index breaks them.
+  // Each key is parsed once. Ties keep load order because the index breaks them, so the order
+  // is one and the same however the work is split.
   struct Key {
     double latitude;
     std::uint32_t index;
   };
-  std::vector<Key> keys(rows_.size());
-  for (std::size_t i = 0; i < rows_.size(); ++i) {
-    keys[i] = Key{rowLatitude(*this, i), static_cast<std::uint32_t>(i)};
-  }
-  std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+  const auto before = [](const Key& a, const Key& b) {
     if (a.latitude != b.latitude) return a.latitude < b.latitude;
     return a.index < b.index;
-  });
+  };
+  const std::size_t n = rows_.size();
+  std::vector<Key> keys(n);
+  const auto sortRange = [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) keys[i] = Key{rowLatitude(*this, i), static_cast<std::uint32_t>(i)};
+    std::sort(keys.begin() + static_cast<std::ptrdiff_t>(begin), keys.begin() + static_cast<std::ptrdiff_t>(end),
+              before);
+  };
+
+  // A large table is sorted in two halves, the second on a helper thread, and the halves are
+  // merged straight into the new row order.
+  std::size_t mid = n;
+  std::jthread helper;
+  if (n >= kParallelSortRows) {
+    try {
+      helper = std::jthread([&sortRange, n, half = n / 2] { sortRange(half, n); });
+      mid = n / 2;
+    } catch (const std::system_error&) {
+      // No thread to be had: sort everything here.
+    }
+  }
+  sortRange(0, mid);
+  if (helper.joinable()) helper.join();
+
   std::vector<Row> sorted;
-  sorted.reserve(rows_.size());
-  for (const Key& k : keys) sorted.push_back(rows_[k.index]);
+  sorted.reserve(n);
+  auto a = keys.begin(), aEnd = keys.begin() + static_cast<std::ptrdiff_t>(mid);
+  auto b = aEnd, bEnd = keys.end();
+  while (a != aEnd && b != bEnd) sorted.push_back(rows_[(before(*b, *a) ? *b++ : *a++).index]);
+  for (; a != aEnd; ++a) sorted.push_back(rows_[a->index]);
+  for (; b != bEnd; ++b) sorted.push_back(rows_[b->index]);
   rows_ = std::move(sorted);
 }
 
