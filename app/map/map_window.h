@@ -1,0 +1,39 @@
+// The "Map" window: the map preview of the camera table with a small tool row.
+#pragma once
+
+#include <QLabel>
+#include <QWidget>
+
+#include "app/camera_table.h"
+#include "app/map/map_view.h"
+
+namespace solvane::map {
+
+class MapWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  // A separate top-level window even with a parent (the parent only owns it).
+  explicit MapWindow(QWidget* parent = nullptr);
+
+  // Reads the table's rows again. With keepView the zoom and centre stay (the rows were only
+  // reordered, as the sort before a conversion does); otherwise the view fits the new rows.
+  void showTable(const CameraTable& table, bool keepView = false);
+
+  [[nodiscard]] MapView* view() const noexcept { return view_; }
+
+ public slots:
+  // Marks the row and brings it to the middle of the map.
+  void selectAndCenter(int row);
+
+ signals:
+  void rowClicked(int row);
+
+ private:
+  void updateStatus(QPointF worldUnderPointer);
+  MapView* view_;
+  QLabel* status_;
+  QLabel* pointer_;
+};
+
+}  // namespace solvane::map
