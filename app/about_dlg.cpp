@@ -1,0 +1,52 @@
+#include "app/about_dlg.h"
+
+#include <QIcon>
+
+#include <algorithm>
+
+#include "app/dialog_units.h"
+
+using solvane::gui::DialogRect;
+using solvane::gui::DialogUnits;
+
+QIcon applicationIcon() {
+  QIcon icon;
+  for (const int size : {16, 32, 48}) {
+    icon.addFile(QStringLiteral(":/icons/db_conv_solvane_%1.png").arg(size), QSize(size, size));
+  }
+  return icon;
+}
+
+CAboutDlg::CAboutDlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_icon(this),
+      m_version(QStringLiteral("DB_Conv_Solvane Version 1.0"), this),
+      m_btnOK(QStringLiteral("OK"), this) {
+  setWindowTitle(QStringLiteral("About DB_Conv_Solvane"));
+  setWindowIcon(applicationIcon());
+  setModal(true);
+
+  // Laid out on the dialog-unit grid of a 235 x 55 box.
+  const DialogUnits du = DialogUnits::forFont(font());
+  const QRect iconArea = du.toPixels(DialogRect{11, 17, 20, 20});
+  const int side = std::min(iconArea.width(), iconArea.height()) >= 32 ? 32 : 16;
+  m_icon.setPixmap(applicationIcon().pixmap(side, side));
+  m_icon.setAlignment(Qt::AlignCenter);
+  m_icon.setGeometry(iconArea.adjusted(0, 0, std::max(0, side - iconArea.width()), std::max(0, side - iconArea.height())));
+
+  m_version.setTextFormat(Qt::PlainText);
+  m_version.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  QRect text = du.toPixels(DialogRect{40, 10, 119, 8});
+  text.setHeight(std::max(text.height(), m_version.sizeHint().height()));
+  m_version.setGeometry(text);
+
+  QRect ok = du.toPixels(DialogRect{178, 7, 50, 16});
+  ok.setHeight(std::max(ok.height(), m_btnOK.sizeHint().height()));
+  m_btnOK.setGeometry(ok);
+  m_btnOK.setDefault(true);
+  m_btnOK.setAutoDefault(true);
+  connect(&m_btnOK, &QPushButton::clicked, this, &QDialog::accept);
+
+  setFixedSize(du.toPixelsX(235), du.toPixelsY(55));
+  m_btnOK.setFocus();
+}

@@ -1,0 +1,19 @@
+#include "app/db_conv_solvane_app.h"
+
+#include "app/about_dlg.h"
+#include "app/db_conv_solvane_dlg.h"
+#include "app/user_prompts.h"
+
+CDB_Conv_SolvaneApp::CDB_Conv_SolvaneApp(int& argc, char** argv) : m_app(argc, argv) {
+  // The caption of every message box.
+  QApplication::setApplicationName(QString::fromLatin1(solvane::gui::kAppName));
+  QApplication::setApplicationVersion(QStringLiteral("1.0.0.1"));
+  QApplication::setWindowIcon(applicationIcon());
+}
+
+int CDB_Conv_SolvaneApp::InitInstance() {
+  solvane::gui::WidgetPrompts prompts;
+  CDB_Conv_SolvaneDlg dialog(prompts);
+  dialog.exec();
+  return 0;
+}

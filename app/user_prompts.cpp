@@ -1,0 +1,48 @@
+#include "app/user_prompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/about_dlg.h"
+
+namespace solvane::gui {
+
+void configureMessageBox(QMessageBox& box, const QString& text, const QString& detail, UserPrompts::Icon icon) {
+  box.setWindowTitle(QString::fromLatin1(kAppName));
+  box.setIcon(icon == UserPrompts::Icon::kError ? QMessageBox::Critical : QMessageBox::NoIcon);
+  box.setTextFormat(Qt::PlainText);
+  box.setText(text);
+  box.setInformativeText(detail);
+  box.setStandardButtons(QMessageBox::Ok);
+  box.setDefaultButton(QMessageBox::Ok);
+}
+
+void configureSourcePicker(QFileDialog& picker, const QString& defaultName, const QString& folder) {
+  picker.setAcceptMode(QFileDialog::AcceptOpen);
+  picker.setFileMode(QFileDialog::ExistingFile);
+  // Qt reads the pattern from the parentheses of the shown text, so the two agree.
+  picker.setNameFilter(QString::fromLatin1(kSourceFilter));
+  if (!folder.isEmpty()) picker.setDirectory(folder);
+  picker.selectFile(defaultName);
+}
+
+void WidgetPrompts::message(QWidget* parent, const QString& text, const QString& detail, Icon icon) {
+  QMessageBox box(parent);
+  configureMessageBox(box, text, detail, icon);
+  box.exec();
+}
+
+QString WidgetPrompts::openSourceFile(QWidget* parent, const QString& defaultName, const QString& folder) {
+  QFileDialog picker(parent);
+  configureSourcePicker(picker, defaultName, folder);
+  if (picker.exec() != QDialog::Accepted) return {};
+  const QStringList chosen = picker.selectedFiles();
+  return chosen.size() == 1 ? chosen.front() : QString();
+}
+
+void WidgetPrompts::about(QWidget* parent) {
+  CAboutDlg box(parent);
+  box.exec();
+}
+
+}  // namespace solvane::gui
