@@ -4,7 +4,10 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "cli/check_command.h"
 #include "cli/convert_command.h"
+#include "cli/dump_command.h"
+#include "cli/inspect_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -17,6 +20,9 @@ int main(int argc, char** argv) {
       "  solvane convert --normal Solvane.txt --autodoria Autodoria.txt --output-dir out\n"
       "\nRun 'solvane <command> --help' for a command's options.");
   solvane::cli::addConvertCommand(app);
+  solvane::cli::addCheckCommand(app);
+  solvane::cli::addInspectCommand(app);
+  solvane::cli::addDumpCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -1,0 +1,12 @@
+// `solvane inspect FILE.dbh`: the header, the record counts and every check of a database file.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace solvane::cli {
+
+// Registers the subcommand. Exit 0 when the file is valid, 1 with one line per problem, 2 when
+// the file cannot be read.
+void addInspectCommand(CLI::App& app);
+
+}  // namespace solvane::cli
