@@ -133,6 +133,11 @@ void MapView::setIndex(std::shared_ptr<const MapIndex> index) {
   fitAll();
 }
 
+void MapView::setLegendVisible(bool visible) {
+  legendVisible_ = visible;
+  update();
+}
+
 void MapView::fitAll() {
   if (width() <= 1 || height() <= 1) {
     fitPending_ = true;
@@ -433,7 +438,7 @@ void MapView::drawScaleBar(QPainter& p) const {
 }
 
 void MapView::drawLegend(QPainter& p) const {
-  if (!index_) return;
+  if (!index_ || !legendVisible_) return;
   struct Entry {
     QColor colour;
     QString text;
@@ -533,6 +538,7 @@ void MapView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Equal: zoomAround(mid, 1.5); break;
     case Qt::Key_Minus: zoomAround(mid, 1 / 1.5); break;
     case Qt::Key_Home: fitAll(); break;
+    case Qt::Key_L: setLegendVisible(!legendVisible_); break;
     case Qt::Key_Left: centre_.rx() -= width() / 4.0 / scale_; autoFit_ = false; update(); break;
     case Qt::Key_Right: centre_.rx() += width() / 4.0 / scale_; autoFit_ = false; update(); break;
     case Qt::Key_Up: centre_.ry() += height() / 4.0 / scale_; autoFit_ = false; update(); break;

@@ -43,6 +43,10 @@ class MapView : public QWidget {
 
   [[nodiscard]] int selectedRow() const noexcept { return selectedRow_; }
 
+  // The legend box in the top right corner (on by default; key L toggles it).
+  void setLegendVisible(bool visible);
+  [[nodiscard]] bool legendVisible() const noexcept { return legendVisible_; }
+
   // Colours, shared with the legend and the tests.
   [[nodiscard]] static QColor typeColour(const TypeClass& typeClass, std::size_t classIndex);
   [[nodiscard]] static QColor markColour(RowMark mark);
@@ -86,6 +90,7 @@ class MapView : public QWidget {
   bool fitPending_ = true;
   bool autoFit_ = false;  // fitted and not moved since
   int selectedRow_ = -1;
+  bool legendVisible_ = true;
   QPoint pressPos_;
   QPointF lastPos_;
   bool pressed_ = false;
