@@ -9,6 +9,8 @@
 
 #include "app/about_dlg.h"
 #include "app/dialog_units.h"
+#include "app/map/map_link.h"
+#include "app/map/row_marks.h"
 #include "app/progress_throttle.h"
 #include "app/qt_paths.h"
 #include "app/user_prompts.h"
@@ -40,6 +42,8 @@ constexpr DialogRect kRectAutodoriaPath{79, 32, 498, 13};
 constexpr DialogRect kRectNormalLabel{14, 15, 58, 8};
 constexpr DialogRect kRectAutodoriaLabel{14, 34, 59, 8};
 constexpr DialogRect kRectLoad{258, 257, 123, 16};
+// In the free space between the row count and Load.
+constexpr DialogRect kRectMap{185, 257, 65, 16};
 
 // Places a control in its cell, grown to at least the height its font needs and centred on
 // `centreY`, so that a row of controls shares one middle line.
@@ -73,7 +77,9 @@ CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(UserPrompts& prompts, QWidget* parent)
       m_btnLoad(QStringLiteral("Load"), this),
       m_model(m_List),
       m_ListView(this),
-      m_aboutAction(QString::fromLatin1(solvane::gui::kAboutMenuText), this) {
+      m_aboutAction(QString::fromLatin1(solvane::gui::kAboutMenuText), this),
+      m_btnMap(QStringLiteral("Map"), this),
+      m_mapAction(QStringLiteral("Map"), this) {
   setWindowTitle(QString::fromLatin1(kTitle));
   setWindowIcon(m_hIcon);
 
@@ -121,13 +127,22 @@ CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(UserPrompts& prompts, QWidget* parent)
   addAction(&m_aboutAction);
   setContextMenuPolicy(Qt::ActionsContextMenu);
 
+  // The map preview: rows the conversion skips or writes at 0 are marked in the table too.
+  m_model.setRoleHook(&solvane::map::rowMarkData);
+  m_mapLink = std::make_unique<solvane::map::MapLink>(m_List, m_ListView, this);
+  connect(&m_btnMap, &QPushButton::clicked, this, &CDB_Conv_SolvaneDlg::OnMap);
+  connect(&m_mapAction, &QAction::triggered, this, &CDB_Conv_SolvaneDlg::OnMap);
+  connect(this, &CDB_Conv_SolvaneDlg::tableReloaded, m_mapLink.get(), &solvane::map::MapLink::tableChanged);
+  addAction(&m_mapAction);
+
   placeControls();
 
   // The order of the controls in the template: OK first, so it has the focus at start.
   setTabOrder(&m_btnOK, &m_ListView);
   setTabOrder(&m_ListView, &m_btnOpen);
   setTabOrder(&m_btnOpen, &m_btnConvert);
-  setTabOrder(&m_btnConvert, &m_btnOpenAutodoria);
+  setTabOrder(&m_btnConvert, &m_btnMap);
+  setTabOrder(&m_btnMap, &m_btnOpenAutodoria);
   setTabOrder(&m_btnOpenAutodoria, &m_btnLoad);
 
   m_strTotal = QStringLiteral("0");
@@ -159,6 +174,7 @@ void CDB_Conv_SolvaneDlg::placeControls() {
   const int bottomRow = m_btnOK.geometry().center().y();
   placeCentred(m_btnConvert, du.toPixels(kRectConvert), bottomRow);
   placeCentred(m_btnLoad, du.toPixels(kRectLoad), bottomRow);
+  placeCentred(m_btnMap, du.toPixels(kRectMap), bottomRow);
   placeCentred(m_edtConverted, du.toPixels(kRectConverted), bottomRow);
   placeCentred(m_edtTotal, du.toPixels(kRectTotal), bottomRow);
 
@@ -309,6 +325,8 @@ void CDB_Conv_SolvaneDlg::done(int result) {
 }
 
 void CDB_Conv_SolvaneDlg::OnAbout() { m_prompts.about(this); }
+
+void CDB_Conv_SolvaneDlg::OnMap() { m_mapLink->openMap(); }
 
 #ifdef Q_OS_WIN
 void CDB_Conv_SolvaneDlg::showEvent(QShowEvent* event) {

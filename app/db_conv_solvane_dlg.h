@@ -26,6 +26,9 @@
 namespace solvane::gui {
 class UserPrompts;
 }
+namespace solvane::map {
+class MapLink;
+}
 
 class CDB_Conv_SolvaneDlg : public QDialog {
   Q_OBJECT
@@ -44,6 +47,8 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   bool OnLoad();
   void OnConvert();
   void OnAbout();
+  // Opens the map preview of the camera table.
+  void OnMap();
 
   // State and controls, for the tests and for features built on the dialog.
   [[nodiscard]] const solvane::CameraTable& table() const noexcept { return m_List; }
@@ -61,6 +66,9 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   [[nodiscard]] QLabel& normalLabel() noexcept { return m_lblNormal; }
   [[nodiscard]] QLabel& autodoriaLabel() noexcept { return m_lblAutodoria; }
   [[nodiscard]] QAction& aboutAction() noexcept { return m_aboutAction; }
+  [[nodiscard]] QPushButton& mapButton() noexcept { return m_btnMap; }
+  [[nodiscard]] QAction& mapAction() noexcept { return m_mapAction; }
+  [[nodiscard]] solvane::map::MapLink& mapLink() noexcept { return *m_mapLink; }
   [[nodiscard]] const QString& total() const noexcept { return m_strTotal; }
   [[nodiscard]] const QString& converted() const noexcept { return m_strConverted; }
   [[nodiscard]] const QString& normalPath() const noexcept { return m_strNormalPath; }
@@ -124,6 +132,9 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   solvane::gui::CameraTableModel m_model;
   QTableView m_ListView;
   QAction m_aboutAction;
+  QPushButton m_btnMap;
+  QAction m_mapAction;
+  std::unique_ptr<solvane::map::MapLink> m_mapLink;
 
   QString m_outputFolder;  // empty until a source file is chosen
   bool m_running = false;

@@ -155,7 +155,8 @@ class DialogTest : public QObject {
                                    &dialog.autodoriaPathField(), &dialog.openAutodoriaButton(),
                                    &dialog.tableView(),        &dialog.convertedField(),
                                    &dialog.totalField(),       &dialog.loadButton(),
-                                   &dialog.convertButton(),    &dialog.okButton()};
+                                   &dialog.convertButton(),    &dialog.okButton(),
+                                   &dialog.mapButton()};
     for (std::size_t i = 0; i < controls.size(); ++i) {
       const QRect g = controls[i]->geometry();
       QVERIFY2(dialog.rect().contains(g), qPrintable(controls[i]->objectName() + QString::number(i)));
@@ -166,7 +167,8 @@ class DialogTest : public QObject {
     // Nothing clipped: every caption fits its control.
     for (QWidget* w : {static_cast<QWidget*>(&dialog.normalLabel()), static_cast<QWidget*>(&dialog.autodoriaLabel()),
                        static_cast<QWidget*>(&dialog.openNormalButton()), static_cast<QWidget*>(&dialog.loadButton()),
-                       static_cast<QWidget*>(&dialog.convertButton()), static_cast<QWidget*>(&dialog.okButton())}) {
+                       static_cast<QWidget*>(&dialog.convertButton()), static_cast<QWidget*>(&dialog.okButton()),
+                       static_cast<QWidget*>(&dialog.mapButton())}) {
       QVERIFY(w->sizeHint().width() <= w->width());
       QVERIFY(w->sizeHint().height() <= w->height());
     }
@@ -180,9 +182,9 @@ class DialogTest : public QObject {
     QVERIFY(dialog.openAutodoriaButton().geometry().bottom() < dialog.tableView().geometry().top());
     QVERIFY(dialog.normalPathField().geometry().right() < dialog.openNormalButton().geometry().left());
     QVERIFY(dialog.tableView().geometry().bottom() < dialog.okButton().geometry().top());
-    QWidget* bottomRow[] = {&dialog.convertedField(), &dialog.totalField(), &dialog.loadButton(),
-                            &dialog.convertButton(), &dialog.okButton()};
-    for (int i = 0; i + 1 < 5; ++i) {
+    QWidget* bottomRow[] = {&dialog.convertedField(), &dialog.totalField(), &dialog.mapButton(),
+                            &dialog.loadButton(), &dialog.convertButton(), &dialog.okButton()};
+    for (int i = 0; i + 1 < 6; ++i) {
       QVERIFY(bottomRow[i]->geometry().right() < bottomRow[i + 1]->geometry().left());
       QCOMPARE(mid(*bottomRow[i]), mid(dialog.okButton()));
     }
@@ -191,10 +193,11 @@ class DialogTest : public QObject {
     QVERIFY(qAbs(table.left() - (dialog.width() - 1 - table.right())) <= 1);
     QVERIFY(dialog.okButton().geometry().right() <= table.right());
 
-    // Tab order of the template: OK, table, Open (normal), Conversion, Open (Autodoria).
+    // Tab order of the template: OK, table, Open (normal), Conversion, Open (Autodoria); the
+    // Map button comes straight after Conversion.
     QWidget* chain[] = {&dialog.okButton(), &dialog.tableView(), &dialog.openNormalButton(), &dialog.convertButton(),
-                        &dialog.openAutodoriaButton()};
-    for (int i = 0; i + 1 < 5; ++i) {
+                        &dialog.mapButton(), &dialog.openAutodoriaButton()};
+    for (int i = 0; i + 1 < 6; ++i) {
       QWidget* next = chain[i]->nextInFocusChain();
       while (next != chain[i + 1] && next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
       QCOMPARE(next, chain[i + 1]);

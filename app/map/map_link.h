@@ -1,0 +1,48 @@
+// Ties the Map window to the dialog's camera table: opens the window, rebuilds it when the
+// table changes, selects in the table the row clicked on the map and centres the map on the
+// row selected in the table.
+#pragma once
+
+#include <QModelIndex>
+#include <QObject>
+#include <QPointer>
+#include <QTableView>
+
+#include <cstddef>
+
+#include "app/camera_table.h"
+#include "app/map/map_window.h"
+
+namespace solvane::map {
+
+class MapLink : public QObject {
+  Q_OBJECT
+
+ public:
+  // `tableView` must already have its model. The window is created on first use as a
+  // top-level window owned by `owner`.
+  MapLink(const CameraTable& table, QTableView& tableView, QWidget* owner);
+
+  // Shows the window (building the map if the table changed since) and raises it.
+  void openMap();
+  // The table was reloaded or reordered.
+  void tableChanged();
+
+  // The window, or null before the first openMap().
+  [[nodiscard]] MapWindow* window() const noexcept { return window_.data(); }
+
+ private:
+  void rebuild();
+  void selectInTable(int row);
+  void tableCurrentChanged(const QModelIndex& current);
+
+  const CameraTable& table_;
+  QTableView& tableView_;
+  QWidget* owner_;
+  QPointer<MapWindow> window_;
+  bool stale_ = true;
+  std::size_t shownRows_ = 0;
+  bool selectingFromMap_ = false;
+};
+
+}  // namespace solvane::map
