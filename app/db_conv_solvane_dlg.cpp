@@ -18,7 +18,12 @@
 #include "load/load_command.h"
 
 #ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
+
+#include <string>
 #endif
 
 using solvane::gui::DialogRect;
