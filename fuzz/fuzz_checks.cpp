@@ -32,9 +32,11 @@ namespace {
   std::abort();
 }
 
-void require(bool ok, const std::string& what) {
-  if (!ok) fail(what);
-}
+// The message is built only when the property is broken: the checks run on every input.
+#define REQUIRE(ok, what) \
+  do {                    \
+    if (!(ok)) fail(what); \
+  } while (false)
 
 std::string shown(std::string_view s) {
   std::string out = "\"";
@@ -99,18 +101,18 @@ ModelTable snapshot(const CameraTable& table) {
 }
 
 void requireSameTable(const CameraTable& table, const ModelTable& model, const char* what) {
-  require(table.rowCount() == model.rows.size(),
+  REQUIRE(table.rowCount() == model.rows.size(),
           std::string(what) + ": " + std::to_string(table.rowCount()) + " rows, the model has " +
               std::to_string(model.rows.size()));
   for (std::size_t r = 0; r < model.rows.size(); ++r) {
     const RowCells cells = table.cells(r);
     for (int c = 0; c < kColumnCount; ++c) {
       const auto col = static_cast<std::size_t>(c);
-      require(cells[col] == model.rows[r].cells[col] && table.cell(r, c) == cells[col],
+      REQUIRE(cells[col] == model.rows[r].cells[col] && table.cell(r, c) == cells[col],
               std::string(what) + ": row " + std::to_string(r) + " column " + std::to_string(c) + " is " +
                   shown(cells[col]) + ", the model has " + shown(model.rows[r].cells[col]));
     }
-    require(table.itemData(r) == model.rows[r].itemData,
+    REQUIRE(table.itemData(r) == model.rows[r].itemData,
             std::string(what) + ": row " + std::to_string(r) + " item data " +
                 std::to_string(table.itemData(r)) + ", the model has " +
                 std::to_string(model.rows[r].itemData));
@@ -121,7 +123,7 @@ void requireSameTable(const CameraTable& table, const ModelTable& model, const c
 void requireCleanCells(const CameraTable& table, const char* what) {
   for (std::size_t r = 0; r < table.rowCount(); ++r) {
     for (const std::string_view cell : table.cells(r)) {
-      require(cell.find_first_of(",\n\r") == std::string_view::npos,
+      REQUIRE(cell.find_first_of(",\n\r") == std::string_view::npos,
               std::string(what) + ": row " + std::to_string(r) + " holds a separator in " + shown(cell));
     }
   }
@@ -133,7 +135,7 @@ void requireItemDataRun(const CameraTable& table, bool lastMayBeUnfinished, cons
   for (std::size_t r = 0; r < table.rowCount(); ++r) {
     const ItemData got = table.itemData(r);
     const bool unfinished = lastMayBeUnfinished && r + 1 == table.rowCount() && got == 0;
-    require(unfinished || got == static_cast<ItemData>(r + 1),
+    REQUIRE(unfinished || got == static_cast<ItemData>(r + 1),
             std::string(what) + ": row " + std::to_string(r) + " has item data " + std::to_string(got));
   }
 }
@@ -386,7 +388,7 @@ void checkNormalList(std::string_view input) {
   const std::optional<LoadError> error = parseNormalList(bytes, complete, table, "fuzz.txt");
   ModelTable model;
   const std::optional<std::string> expected = modelNormalList(bytes, complete, model);
-  require(messageOf(error) == expected.value_or("success"),
+  REQUIRE(messageOf(error) == expected.value_or("success"),
           "normal list: " + messageOf(error) + ", the model says " + expected.value_or("success"));
   requireSameTable(table, model, "normal list");
   requireCleanCells(table, "normal list");
@@ -410,7 +412,7 @@ void checkAutodoriaList(std::string_view input) {
   }
   const std::optional<LoadError> error = parseAutodoriaList(bytes, complete, table, "fuzz.txt");
   const std::optional<std::string> expected = modelAutodoriaList(bytes, complete, model);
-  require(messageOf(error) == expected.value_or("success"),
+  REQUIRE(messageOf(error) == expected.value_or("success"),
           "Autodoria list: " + messageOf(error) + ", the model says " + expected.value_or("success"));
   requireSameTable(table, model, "Autodoria list");
   requireCleanCells(table, "Autodoria list");
@@ -450,7 +452,7 @@ void checkConversion(std::string_view input) {
   const EncodedDatabase db =
       encodeDatabase(table, header, block, random, [&](std::size_t n) { progress.push_back(n); });
   const std::vector<std::uint8_t>& f = db.bytes;
-  require(f.size() >= 64, "file: only " + std::to_string(f.size()) + " bytes");
+  REQUIRE(f.size() >= 64, "file: only " + std::to_string(f.size()) + " bytes");
 
   std::size_t n = 0;
   std::uint8_t checksum = kChecksumStart;
@@ -465,24 +467,24 @@ void checkConversion(std::string_view input) {
     const std::span<const std::uint8_t> rec(f.data() + at, 24);
     const std::optional<Record> want = refEncode(cells, rec[12], rec[16]);
     if (!want) continue;  // out of range: no record
-    require(std::equal(want->begin(), want->end(), rec.begin()),
+    REQUIRE(std::equal(want->begin(), want->end(), rec.begin()),
             "encode: row " + std::to_string(r) + " gives " + hex(rec) + ", the reference " + hex(*want));
     for (const std::uint8_t b : rec) checksum ^= b;
     ++n;
   }
   const std::size_t written = 56 + 24 * n;
   const std::size_t size = (written + 63) / 64 * 64;
-  require(db.records == n, "encode: " + std::to_string(db.records) + " records, expected " + std::to_string(n));
-  require(f.size() == size, "file: " + std::to_string(f.size()) + " bytes, expected " + std::to_string(size));
-  require(std::equal(header.begin(), header.begin() + 11, f.begin()), "file: header bytes 0-10 " + hex({f.data(), 11}));
-  require(le32(f.data() + 11) == 16 + 24 * (n + 1),
+  REQUIRE(db.records == n, "encode: " + std::to_string(db.records) + " records, expected " + std::to_string(n));
+  REQUIRE(f.size() == size, "file: " + std::to_string(f.size()) + " bytes, expected " + std::to_string(size));
+  REQUIRE(std::equal(header.begin(), header.begin() + 11, f.begin()), "file: header bytes 0-10 " + hex(std::span<const std::uint8_t>(f.data(), 11)));
+  REQUIRE(le32(f.data() + 11) == 16 + 24 * (n + 1),
           "file: data length " + std::to_string(le32(f.data() + 11)) + " for " + std::to_string(n) + " records");
-  require(f[15] == checksum, "file: checksum " + std::to_string(f[15]) + ", the records give " + std::to_string(checksum));
-  require(std::equal(block.begin(), block.end(), f.begin() + 16), "file: the random block differs");
-  require(std::all_of(f.begin() + static_cast<std::ptrdiff_t>(32 + 24 * n), f.end(),
+  REQUIRE(f[15] == checksum, "file: checksum " + std::to_string(f[15]) + ", the records give " + std::to_string(checksum));
+  REQUIRE(std::equal(block.begin(), block.end(), f.begin() + 16), "file: the random block differs");
+  REQUIRE(std::all_of(f.begin() + static_cast<std::ptrdiff_t>(32 + 24 * n), f.end(),
                       [](std::uint8_t b) { return b == 0xFF; }),
           "file: end record or fill is not all 0xFF");
-  require(!progress.empty() && progress.back() == n && std::is_sorted(progress.begin(), progress.end()),
+  REQUIRE(!progress.empty() && progress.back() == n && std::is_sorted(progress.begin(), progress.end()),
           "progress: the counts do not rise to the record count");
 }
 
@@ -500,14 +502,14 @@ void checkRecordEncoder(std::string_view input) {
   }
 
   for (const std::string_view cell : {c[0], c[1], c[6], c[7]}) {
-    require(scaleCoordinate(cell) == refScale(cell), "scale " + shown(cell) + ": " +
+    REQUIRE(scaleCoordinate(cell) == refScale(cell), "scale " + shown(cell) + ": " +
                                                          std::to_string(scaleCoordinate(cell)) + ", the reference " +
                                                          std::to_string(refScale(cell)));
     const double v = parseCDouble(cell);
-    require(!std::isnan(v), "atof " + shown(cell) + " gives NaN");
+    REQUIRE(!std::isnan(v), "atof " + shown(cell) + " gives NaN");
   }
   for (const std::string_view cell : {c[2], c[3], c[4], c[5], c[8]}) {
-    require(parseCInt(cell) == refAtoi(cell), "atoi " + shown(cell) + ": " + std::to_string(parseCInt(cell)) +
+    REQUIRE(parseCInt(cell) == refAtoi(cell), "atoi " + shown(cell) + ": " + std::to_string(parseCInt(cell)) +
                                                   ", the reference " + std::to_string(refAtoi(cell)));
   }
 
@@ -516,22 +518,22 @@ void checkRecordEncoder(std::string_view input) {
     std::int32_t d = 0;
     std::memcpy(&d, text.data(), sizeof d);
     const auto dtype = static_cast<std::uint8_t>(text[4]);
-    require(halfDirection(d, dtype) == refHalf(d, dtype),
+    REQUIRE(halfDirection(d, dtype) == refHalf(d, dtype),
             "halfDirection(" + std::to_string(d) + ", " + std::to_string(dtype) + ") = " +
                 std::to_string(halfDirection(d, dtype)) + ", the reference " + std::to_string(refHalf(d, dtype)));
-    require(speedByte(d) == refSpeed(d), "speedByte(" + std::to_string(d) + ")");
+    REQUIRE(speedByte(d) == refSpeed(d), "speedByte(" + std::to_string(d) + ")");
     if (d >= 0 && d < 360 && dtype != 2) {
-      require(halfDirection(d, dtype) == (d + 180) % 360 / 2, "halfDirection(" + std::to_string(d) + ") for 0..359");
+      REQUIRE(halfDirection(d, dtype) == (d + 180) % 360 / 2, "halfDirection(" + std::to_string(d) + ") for 0..359");
     }
   }
 
   const RecordCells cells{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8]};
   const std::optional<Record> got = encodeRecord(cells, random1, random2);
   const std::optional<Record> want = refEncode(c, random1, random2);
-  require(got.has_value() == want.has_value(),
+  REQUIRE(got.has_value() == want.has_value(),
           std::string("encodeRecord: ") + (got ? "a record" : "no record") + ", the reference " +
               (want ? "a record" : "no record") + " for " + shown(text));
-  if (got) require(*got == *want, "encodeRecord: " + hex(*got) + ", the reference " + hex(*want));
+  if (got) REQUIRE(*got == *want, "encodeRecord: " + hex(*got) + ", the reference " + hex(*want));
 }
 
 }  // namespace solvane::fuzz
