@@ -235,8 +235,8 @@ void expectRoundTrip(const CameraTable& table, const std::vector<std::uint8_t>& 
     };
     expectDirection(c.dir, d.first.h);
     // A point is never read as a section; a section is, unless it is the ambiguous case.
-    if (!c.hasSecondPoint()) EXPECT_FALSE(d.twoPoint);
-    if (c.hasSecondPoint()) EXPECT_TRUE(d.twoPoint || d.ambiguous);
+    if (!c.hasSecondPoint()) { EXPECT_FALSE(d.twoPoint); }
+    if (c.hasSecondPoint()) { EXPECT_TRUE(d.twoPoint || d.ambiguous); }
     if (c.hasSecondPoint()) {
       EXPECT_EQ(d.second.longitude, scaleCoordinate(c.x2));
       EXPECT_EQ(d.second.latitude, scaleCoordinate(c.y2));
