@@ -3,10 +3,16 @@
 #include "load/c_file.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <system_error>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace solvane {
 namespace {
@@ -22,6 +28,18 @@ LoadError readError(const std::filesystem::path& path, std::size_t got, std::siz
   return {kErrorRead, "Reading \"" + displayPath(path) + "\" stopped after " +
                           std::to_string(got) + " of " + std::to_string(expected) +
                           " bytes: " + why};
+}
+
+// Bytes of physical memory: a list larger than that cannot be loaded.
+std::size_t physicalMemory() noexcept {
+#ifdef _WIN32
+  return SIZE_MAX;
+#else
+  const long pages = ::sysconf(_SC_PHYS_PAGES);
+  const long pageSize = ::sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || pageSize <= 0) return SIZE_MAX;
+  return static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize);
+#endif
 }
 
 }  // namespace
@@ -50,7 +68,19 @@ SourceRead readSourceFile(const std::filesystem::path& path) {
     return result;
   }
   const auto expected = static_cast<std::size_t>(size);
-  result.data = std::make_unique_for_overwrite<char[]>(expected + 1);
+  // A file can claim any size (a sparse file): one larger than the memory is refused before
+  // the buffer is allocated, and a failed allocation is a read error, not a crash.
+  const char* tooLarge = "the file is too large to be read into memory";
+  if (expected >= physicalMemory()) {
+    result.error = readError(path, 0, expected, tooLarge);
+    return result;
+  }
+  try {
+    result.data = std::make_unique_for_overwrite<char[]>(expected + 1);
+  } catch (const std::bad_alloc&) {
+    result.error = readError(path, 0, expected, tooLarge);
+    return result;
+  }
   while (result.size < expected) {
     errno = 0;
     const std::size_t got =

@@ -134,6 +134,18 @@ TEST_F(BadInput, AFileThatDeliversLessThanItsSizeIsAReadError) {
                                       " of 4096 bytes: the file ended early (it was changed while read)\n");
 }
 
+TEST_F(BadInput, AListLargerThanMemoryIsAReadErrorNotACrash) {
+  // A sparse file claims a terabyte without taking any disk space; reading it whole into a
+  // buffer of that size used to end the program with an uncaught allocation failure.
+  const fs::path sparse = dir_ / "sparse.txt";
+  writeAll(sparse, kHeader + kRow);
+  std::error_code ec;
+  fs::resize_file(sparse, std::uintmax_t{1} << 40, ec);
+  if (ec) GTEST_SKIP() << "this file system cannot hold a 1 TiB sparse file: " << ec.message();
+  expectConversion(sparse, {}, "Error[5010]\nReading \"" + sparse.string() +
+                                   "\" stopped after 0 of 1099511627776 bytes: the file is too large to be read into memory\n");
+}
+
 TEST_F(BadInput, OddButReadableListsConvert) {
   const std::string hundredMegabytes(100'000'000, 'x');
   std::string wide = "1,127.5,37.5,1,60,0,90";
