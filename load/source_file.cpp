@@ -53,6 +53,11 @@ SourceRead readSourceFile(const std::filesystem::path& path) {
     result.error = openError(path, "it is a folder, not a file");
     return result;
   }
+  if (std::filesystem::is_fifo(path, ec)) {
+    // Opening a pipe waits for a writer, perhaps for ever, and a pipe has no size to read by.
+    result.error = openError(path, "it is a pipe, not a file");
+    return result;
+  }
   errno = 0;
   FilePtr file = openFile(path, "rb");
   if (!file) {
