@@ -2,7 +2,9 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdlib>
+#include <exception>
 #include <iostream>
+#include <new>
 
 #include "cli/check_command.h"
 #include "cli/convert_command.h"
@@ -29,6 +31,14 @@ int main(int argc, char** argv) {
     // CLI11 uses exit code 106 etc. for usage errors; ours is 2.
     const int rc = app.exit(e);
     return rc == 0 ? 0 : 2;
+  } catch (const std::bad_alloc&) {
+    // Lists too large for memory: nothing has been written (the output goes through a
+    // temporary file), so a clear message and a failure status are all that is left to do.
+    std::cerr << "solvane: not enough memory for these lists; nothing was written.\n";
+    return 1;
+  } catch (const std::exception& e) {
+    std::cerr << "solvane: " << e.what() << "; nothing was written.\n";
+    return 1;
   }
   return solvane::cli::exitCode();
 }

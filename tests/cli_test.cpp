@@ -113,6 +113,24 @@ TEST_F(Cli, UsageErrorsExitTwo) {
   EXPECT_TRUE(fs::is_empty(dir_ / "out"));
 }
 
+TEST_F(Cli, RunningOutOfMemoryIsAFailureNotACrash) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer needs more address space than the limit this test sets";
+#else
+  // About 20 MB of list under a 60 MB address-space limit: the read fits, the table does not.
+  std::string list = "IDX,X,Y\n";
+  for (int i = 0; i < 550000; ++i) list += std::to_string(i) + ",127.123456,37.123456,1,60,0,90\n";
+  const auto normal = write("big.txt", list);
+  const Outcome r = run("convert --normal " + quoted(normal) + " --output-dir " + quoted(dir_ / "out"),
+                        "ulimit -v 60000 && env -u SOURCE_DATE_EPOCH");
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  // Which allocation fails first (rows, a worker thread) may vary; the outcome may not.
+  EXPECT_TRUE(r.err.starts_with("solvane: ")) << r.err;
+  EXPECT_NE(r.err.find("nothing was written."), std::string::npos) << r.err;
+  EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+#endif
+}
+
 TEST_F(Cli, HelpExplainsWithAnExample) {
   const Outcome r = run("convert --help");
   EXPECT_EQ(r.exitCode, 0);
