@@ -1,6 +1,7 @@
 #include "app/map/map_index.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <numbers>
@@ -146,8 +147,9 @@ MapIndex MapIndex::build(const CameraTable& table) {
 
 void MapIndex::buildGrid() {
   const std::size_t n = items_.size();
-  // The grid spans the written rows; rows far outside it (bad coordinates) and sections
-  // longer than a cell are kept in a short list that every query visits.
+  if (n == 0) return;
+  // The grids span the written rows; rows far outside (bad coordinates) are kept in a short
+  // list that every query visits.
   double w = extent_.width(), h = extent_.height();
   const double pad = std::max({w, h, 1e-3}) * 1e-3;
   gridLeft_ = extent_.left - pad;
@@ -155,72 +157,110 @@ void MapIndex::buildGrid() {
   w += 2 * pad;
   h += 2 * pad;
   const double target = std::max(1.0, static_cast<double>(n) / 4.0);
-  cellsX_ = std::clamp(static_cast<int>(std::lround(std::sqrt(target * w / h))), 1, 2048);
-  cellsY_ = std::clamp(static_cast<int>(std::lround(target / cellsX_)), 1, 2048);
-  cellW_ = w / cellsX_;
-  cellH_ = h / cellsY_;
+  const int nx0 = std::clamp(static_cast<int>(std::lround(std::sqrt(target * w / h))), 1, 2048);
+  const int ny0 = std::clamp(static_cast<int>(std::lround(target / nx0)), 1, 2048);
+  const double cellW0 = w / nx0, cellH0 = h / ny0;
+  constexpr int kMaxLevels = 24;
 
-  const std::size_t cellCount = static_cast<std::size_t>(cellsX_) * cellsY_;
-  constexpr std::uint32_t kOverflow = 0xFFFFFFFFu;
-  std::vector<std::uint32_t> cellOf(n);
-  std::vector<std::uint32_t> counts(cellCount + 1, 0);
-  std::size_t overflow = 0;
+  // Level and finest cell of every item; -1 for the overflow.
+  std::vector<std::int8_t> levelOf(n);
+  std::vector<std::uint32_t> cellX(n), cellY(n);
+  int topLevel = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const MapItem& it = items_[i];
-    const double fx = (it.x - gridLeft_) / cellW_, fy = (it.y - gridBottom_) / cellH_;
-    bool inGrid = fx >= 0 && fx < cellsX_ && fy >= 0 && fy < cellsY_;
-    if (inGrid && it.isSection())
-      inGrid = std::abs(it.x2 - it.x) <= cellW_ && std::abs(it.y2 - it.y) <= cellH_;
-    if (!inGrid) {
-      cellOf[i] = kOverflow;
-      ++overflow;
-      continue;
+    const double fx = (it.x - gridLeft_) / cellW0, fy = (it.y - gridBottom_) / cellH0;
+    levelOf[i] = -1;
+    if (!(fx >= 0 && fx < nx0 && fy >= 0 && fy < ny0)) continue;
+    const double dx = it.isSection() ? std::abs(it.x2 - it.x) / cellW0 : 0.0;
+    const double dy = it.isSection() ? std::abs(it.y2 - it.y) / cellH0 : 0.0;
+    int level = 0;
+    double span = 1.0;
+    while (level < kMaxLevels && (dx > span || dy > span)) {
+      ++level;
+      span *= 2;
     }
-    const auto c = static_cast<std::uint32_t>(static_cast<int>(fy) * cellsX_ + static_cast<int>(fx));
-    cellOf[i] = c;
-    ++counts[c + 1];
+    if (dx > span || dy > span) continue;  // NaN or longer than the world: overflow
+    levelOf[i] = static_cast<std::int8_t>(level);
+    cellX[i] = static_cast<std::uint32_t>(fx);
+    cellY[i] = static_cast<std::uint32_t>(fy);
+    topLevel = std::max(topLevel, level);
   }
-  cellStart_.assign(cellCount + 1, 0);
-  for (std::size_t c = 0; c < cellCount; ++c) cellStart_[c + 1] = cellStart_[c] + counts[c + 1];
-  overflowBegin_ = n - overflow;
 
-  std::vector<MapItem> sorted(n);
-  std::vector<std::uint32_t> next(cellStart_.begin(), cellStart_.end() - 1);
-  auto overflowNext = static_cast<std::uint32_t>(overflowBegin_);
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::uint32_t slot = cellOf[i] == kOverflow ? overflowNext++ : next[cellOf[i]]++;
-    sorted[slot] = items_[i];
+  levels_.assign(static_cast<std::size_t>(topLevel) + 1, Level{});
+  std::vector<std::size_t> levelBase(levels_.size() + 1, 0);
+  for (std::size_t k = 0; k < levels_.size(); ++k) {
+    Level& l = levels_[k];
+    const int f = 1 << k;
+    l.nx = (nx0 + f - 1) / f;
+    l.ny = (ny0 + f - 1) / f;
+    l.cellW = cellW0 * f;
+    l.cellH = cellH0 * f;
+    levelBase[k + 1] = levelBase[k] + static_cast<std::size_t>(l.nx) * l.ny;
   }
+  const std::size_t keys = levelBase.back();
+  auto keyOf = [&](std::size_t i) -> std::size_t {
+    const int k = levelOf[i];
+    return levelBase[k] + static_cast<std::size_t>(cellY[i] >> k) * levels_[k].nx + (cellX[i] >> k);
+  };
+
+  // Counting sort by (level, cell), the overflow last.
+  std::vector<std::uint32_t> start(keys + 2, 0);
+  for (std::size_t i = 0; i < n; ++i) ++start[(levelOf[i] < 0 ? keys : keyOf(i)) + 1];
+  for (std::size_t k = 0; k <= keys; ++k) start[k + 1] += start[k];
+  overflowBegin_ = start[keys];
+  std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+  std::vector<MapItem> sorted(n);
+  for (std::size_t i = 0; i < n; ++i) sorted[next[levelOf[i] < 0 ? keys : keyOf(i)]++] = items_[i];
   items_ = std::move(sorted);
+  for (std::size_t k = 0; k < levels_.size(); ++k)
+    levels_[k].cellStart.assign(start.begin() + static_cast<std::ptrdiff_t>(levelBase[k]),
+                                start.begin() + static_cast<std::ptrdiff_t>(levelBase[k + 1]) + 1);
+
   itemOfRow_.assign(n, 0);
-  for (std::size_t i = 0; i < n; ++i) itemOfRow_[items_[i].row] = static_cast<std::uint32_t>(i);
+  for (std::size_t i = 0; i < n; ++i) {
+    itemOfRow_[items_[i].row] = static_cast<std::uint32_t>(i);
+    if (items_[i].mark != RowMark::kWritten) warned_.push_back(static_cast<std::uint32_t>(i));
+  }
+
+  // The commonest colour of each finest cell's written rows, for drawing from far out.
+  const Level& l0 = levels_[0];
+  cellColour_.assign(static_cast<std::size_t>(l0.nx) * l0.ny, kNoColour);
+  std::array<std::uint32_t, kMaxTypeColours + 1> counts{};
+  for (std::size_t c = 0; c < cellColour_.size(); ++c) {
+    const std::uint32_t b = l0.cellStart[c], e = l0.cellStart[c + 1];
+    if (b == e) continue;
+    counts.fill(0);
+    for (std::uint32_t i = b; i < e; ++i)
+      if (items_[i].mark == RowMark::kWritten) ++counts[std::min<std::size_t>(items_[i].colour, kMaxTypeColours)];
+    const auto best = std::max_element(counts.begin(), counts.end());
+    if (*best) cellColour_[c] = static_cast<std::uint8_t>(best - counts.begin());
+  }
 }
 
 std::ptrdiff_t MapIndex::itemOfRow(std::size_t row) const noexcept {
   return row < itemOfRow_.size() ? static_cast<std::ptrdiff_t>(itemOfRow_[row]) : -1;
 }
 
-MapIndex::CellRange MapIndex::cellsNear(const WorldRect& r, int border) const noexcept {
+MapIndex::CellRange MapIndex::cellsNear(const Level& l, const WorldRect& r, int border) const noexcept {
   // Clamp in double first: a view far off the grid must not overflow the int conversion.
   auto cell = [](double v, int count) { return std::clamp(std::floor(v), -2.0, count + 1.0); };
-  const double x0 = cell((r.left - gridLeft_) / cellW_, cellsX_) - border;
-  const double x1 = cell((r.right - gridLeft_) / cellW_, cellsX_) + border;
-  const double y0 = cell((r.bottom - gridBottom_) / cellH_, cellsY_) - border;
-  const double y1 = cell((r.top - gridBottom_) / cellH_, cellsY_) + border;
-  CellRange c{static_cast<int>(std::max(x0, 0.0)), static_cast<int>(std::max(y0, 0.0)),
-              static_cast<int>(std::min(x1, cellsX_ - 1.0)), static_cast<int>(std::min(y1, cellsY_ - 1.0))};
-  if (!(x1 >= 0 && y1 >= 0 && x0 <= cellsX_ - 1 && y0 <= cellsY_ - 1) || std::isnan(x0 + x1 + y0 + y1))
-    c = {0, 0, -1, -1};
-  return c;
+  const double x0 = cell((r.left - gridLeft_) / l.cellW, l.nx) - border;
+  const double x1 = cell((r.right - gridLeft_) / l.cellW, l.nx) + border;
+  const double y0 = cell((r.bottom - gridBottom_) / l.cellH, l.ny) - border;
+  const double y1 = cell((r.top - gridBottom_) / l.cellH, l.ny) + border;
+  if (!(x1 >= 0 && y1 >= 0 && x0 <= l.nx - 1 && y0 <= l.ny - 1)) return {0, 0, -1, -1};  // NaN too
+  return {static_cast<int>(std::max(x0, 0.0)), static_cast<int>(std::max(y0, 0.0)),
+          static_cast<int>(std::min(x1, l.nx - 1.0)), static_cast<int>(std::min(y1, l.ny - 1.0))};
 }
 
 std::size_t MapIndex::countNear(const WorldRect& r) const noexcept {
   std::size_t total = items_.size() - overflowBegin_;
-  if (cellsX_ == 0) return total;
-  const CellRange c = cellsNear(r, 1);
-  for (int cy = c.y0; cy <= c.y1; ++cy) {
-    const std::size_t base = static_cast<std::size_t>(cy) * cellsX_;
-    total += cellStart_[base + c.x1 + 1] - cellStart_[base + c.x0];
+  for (const Level& l : levels_) {
+    const CellRange c = cellsNear(l, r, 1);
+    for (int cy = c.y0; cy <= c.y1; ++cy) {
+      const std::size_t base = static_cast<std::size_t>(cy) * l.nx;
+      total += l.cellStart[base + c.x1 + 1] - l.cellStart[base + c.x0];
+    }
   }
   return total;
 }

@@ -81,19 +81,41 @@ class MapIndex {
   [[nodiscard]] std::ptrdiff_t itemOfRow(std::size_t row) const noexcept;
 
   // Calls f(itemIndex) for every item that may touch the rectangle: the grid cells under it
-  // and its border, then the items kept outside the grid. Callers clip exactly themselves.
+  // and their neighbours on every level, then the items kept outside the grids. Callers clip
+  // exactly themselves.
   template <class F>
   void forEachNear(const WorldRect& r, F&& f) const {
-    if (cellsX_ > 0) {
-      const CellRange c = cellsNear(r, 1);
-      for (int cy = c.y0; cy <= c.y1; ++cy) {
-        const std::size_t base = static_cast<std::size_t>(cy) * cellsX_;
-        const std::uint32_t end = cellStart_[base + c.x1 + 1];
-        for (std::uint32_t i = cellStart_[base + c.x0]; i < end; ++i) f(static_cast<std::size_t>(i));
-      }
-    }
+    for (std::size_t level = 0; level < levels_.size(); ++level) forEachInLevel(level, r, f);
     for (std::size_t i = overflowBegin_; i < items_.size(); ++i) f(i);
   }
+
+  // For drawing from far out, where a finest grid cell is a pixel or two: the finest cells
+  // near the rectangle, each as its centre and the colour most of its written rows share
+  // (f(x, y, colour), empty cells and cells of warned rows only are left out); then, through
+  // g(itemIndex), every item that the finest cells do not hold: longer sections and rows far
+  // outside the grid. Warned rows are in warned(), to be drawn on top.
+  template <class F, class G>
+  void forEachCellNear(const WorldRect& r, F&& f, G&& g) const {
+    if (!levels_.empty()) {
+      const Level& l = levels_[0];
+      const CellRange c = cellsNear(l, r, 1);
+      for (int cy = c.y0; cy <= c.y1; ++cy) {
+        const double y = gridBottom_ + (cy + 0.5) * l.cellH;
+        const std::size_t base = static_cast<std::size_t>(cy) * l.nx;
+        for (int cx = c.x0; cx <= c.x1; ++cx) {
+          const std::uint8_t colour = cellColour_[base + cx];
+          if (colour != kNoColour) f(gridLeft_ + (cx + 0.5) * l.cellW, y, colour);
+        }
+      }
+    }
+    for (std::size_t level = 1; level < levels_.size(); ++level) forEachInLevel(level, r, g);
+    for (std::size_t i = overflowBegin_; i < items_.size(); ++i) g(i);
+  }
+  // Size of a finest grid cell in the plane.
+  [[nodiscard]] double cellWidth() const noexcept { return levels_.empty() ? 0.0 : levels_[0].cellW; }
+  [[nodiscard]] double cellHeight() const noexcept { return levels_.empty() ? 0.0 : levels_[0].cellH; }
+  // Indices of the items not written where they stand (skipped or at 0).
+  [[nodiscard]] const std::vector<std::uint32_t>& warned() const noexcept { return warned_; }
 
   // How many items forEachNear would visit; cheap (one look per grid row).
   [[nodiscard]] std::size_t countNear(const WorldRect& r) const noexcept;
@@ -107,20 +129,40 @@ class MapIndex {
   [[nodiscard]] double toLongitude(double worldX) const noexcept { return worldX / lonScale_; }
 
  private:
+  static constexpr std::uint8_t kNoColour = 0xFF;
   struct CellRange {
     int x0, y0, x1, y1;
   };
-  [[nodiscard]] CellRange cellsNear(const WorldRect& r, int border) const noexcept;
+  // One grid of the hierarchy. Level k has cells 2^k times the finest, and holds the items
+  // whose extent fits in one of its cells but not in one of the level below, so a query
+  // needs to look only one cell beyond its rectangle on every level.
+  struct Level {
+    int nx = 0, ny = 0;
+    double cellW = 1, cellH = 1;
+    std::vector<std::uint32_t> cellStart;  // nx * ny + 1 offsets into items_
+  };
+  [[nodiscard]] CellRange cellsNear(const Level& l, const WorldRect& r, int border) const noexcept;
+  template <class F>
+  void forEachInLevel(std::size_t level, const WorldRect& r, F& f) const {
+    const Level& l = levels_[level];
+    const CellRange c = cellsNear(l, r, 1);
+    for (int cy = c.y0; cy <= c.y1; ++cy) {
+      const std::size_t base = static_cast<std::size_t>(cy) * l.nx;
+      const std::uint32_t end = l.cellStart[base + c.x1 + 1];
+      for (std::uint32_t i = l.cellStart[base + c.x0]; i < end; ++i) f(static_cast<std::size_t>(i));
+    }
+  }
   void buildGrid();
 
-  std::vector<MapItem> items_;  // grid items in cell order, then the overflow items
-  std::vector<std::uint32_t> cellStart_;  // cellsX_ * cellsY_ + 1 offsets into items_
+  std::vector<MapItem> items_;  // level 0 items in cell order, level 1 ..., then the overflow
+  std::vector<Level> levels_;
+  std::vector<std::uint8_t> cellColour_;  // per finest cell: the commonest colour of its written rows
+  std::vector<std::uint32_t> warned_;
   std::vector<std::uint32_t> itemOfRow_;
   std::vector<TypeClass> classes_;
   std::size_t markCounts_[3] = {0, 0, 0};
   std::size_t overflowBegin_ = 0;
-  int cellsX_ = 0, cellsY_ = 0;
-  double gridLeft_ = 0, gridBottom_ = 0, cellW_ = 1, cellH_ = 1;
+  double gridLeft_ = 0, gridBottom_ = 0;
   double lonScale_ = 1.0, meanLatitude_ = 0.0;
   WorldRect extent_;
 };

@@ -208,12 +208,12 @@ void MapView::paintEvent(QPaintEvent*) {
   const qreal dpr = devicePixelRatioF();
   QImage image(size() * dpr, QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(dpr);
-  render(image);
+  renderFrame(image);
   QPainter p(this);
   p.drawImage(0, 0, image);
 }
 
-void MapView::render(QImage& image) const {
+void MapView::renderFrame(QImage& image) const {
   image.fill(kBackground);
   {
     QPainter p(&image);
@@ -318,16 +318,30 @@ void MapView::drawMarksAsPixels(QImage& image, const WorldRect& view) const {
     double x0 = it.x * s + ox, y0 = oy - it.y * s, x1 = it.x2 * s + ox, y1 = oy - it.y2 * s;
     if (clipSegment(x0, y0, x1, y1, clip)) out.emplace_back(x0 / dpr, y0 / dpr, x1 / dpr, y1 / dpr);
   };
-  index.forEachNear(view, [&](std::size_t i) {
+  auto drawWritten = [&](std::size_t i) {
     const MapItem& it = index.item(i);
-    if (it.mark != RowMark::kWritten) {
-      warned.push_back(i);
-    } else if (it.isSection() && std::abs(it.x2 - it.x) * s + std::abs(it.y2 - it.y) * s >= 1.5) {
+    if (it.mark != RowMark::kWritten) return;
+    if (it.isSection() && std::abs(it.x2 - it.x) * s + std::abs(it.y2 - it.y) * s >= 1.5) {
       addLine(lines[it.colour], it);
     } else {
       plot(it.x, it.y, palette[it.colour], 1);
     }
-  });
+  };
+  if (index.cellWidth() * s < 2 && index.cellHeight() * s < 2) {
+    // Far out a grid cell is at most two pixels: one dot per cell in its commonest colour
+    // looks the same as a dot per row and costs a fraction, whatever the number of rows.
+    index.forEachCellNear(
+        view, [&](double x, double y, std::uint8_t colour) { plot(x, y, palette[colour], 1); }, drawWritten);
+  } else {
+    index.forEachNear(view, drawWritten);
+  }
+  for (std::uint32_t i : index.warned()) {
+    const MapItem& it = index.item(i);
+    const float x2 = it.isSection() ? it.x2 : it.x, y2 = it.isSection() ? it.y2 : it.y;
+    if (std::max(it.x, x2) >= view.left && std::min(it.x, x2) <= view.right && std::max(it.y, y2) >= view.bottom &&
+        std::min(it.y, y2) <= view.top)
+      warned.push_back(i);
+  }
 
   std::vector<QLineF> warnedLines[2];
   {

@@ -75,7 +75,7 @@ class MapView : public QWidget {
 
  private:
   void zoomAround(QPointF screen, double factor);
-  void render(QImage& image) const;
+  void renderFrame(QImage& image) const;
   void drawGraticule(QPainter& p) const;
   void drawMarksAsPixels(QImage& image, const WorldRect& view) const;
   void drawMarksInDetail(QPainter& p, const WorldRect& view) const;

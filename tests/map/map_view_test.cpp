@@ -68,12 +68,15 @@ class MapViewTest : public QObject {
  private slots:
   void marksLandAtTheirPixels_data() {
     QTest::addColumn<int>("filler");
-    QTest::newRow("few rows, antialiased marks") << 0;
-    QTest::newRow("many rows, plain pixels") << static_cast<int>(MapView::kDetailLimit) + 1000;
+    QTest::addColumn<double>("scale");  // pixels per degree
+    QTest::newRow("few rows, antialiased marks") << 0 << kScale;
+    // Zoomed in far enough that a grid cell spans more than two pixels: a dot per row.
+    QTest::newRow("many rows, plain pixels") << static_cast<int>(MapView::kDetailLimit) + 1000 << 2 * kScale;
   }
 
   void marksLandAtTheirPixels() {
     QFETCH(int, filler);
+    QFETCH(double, scale);
     CameraTable t = fixture();
     addFiller(t, filler);
     MapView view;
@@ -84,11 +87,12 @@ class MapViewTest : public QObject {
     // The filler moves the mean latitude, so the longitude scale is the index's own then.
     if (!filler) QVERIFY(std::abs(index.lonScale() - kLonScale) < 1e-12);
     const double k = index.lonScale();
-    view.setView({1.5 * k, kLat}, kScale);
+    view.setView({1.5 * k, kLat}, scale);
+    if (filler) QVERIFY(index.cellWidth() * scale >= 2 && index.cellHeight() * scale >= 2);
     const QImage image = view.grab().toImage();
     auto at = [&](double lon, double lat) {
-      const QPoint p(static_cast<int>(std::floor(kWidth / 2.0 + (lon - 1.5) * k * kScale)),
-                     static_cast<int>(std::floor(kHeight / 2.0 - (lat - kLat) * kScale)));
+      const QPoint p(static_cast<int>(std::floor(kWidth / 2.0 + (lon - 1.5) * k * scale)),
+                     static_cast<int>(std::floor(kHeight / 2.0 - (lat - kLat) * scale)));
       return image.pixelColor(p);
     };
 
@@ -119,6 +123,41 @@ class MapViewTest : public QObject {
     view.centerOnRow(5);
     const QImage centred = view.grab().toImage();
     QCOMPARE(centred.pixelColor(kWidth / 2, kHeight / 2), MapView::markColour(RowMark::kSkipped));
+  }
+
+  // Far out, where a grid cell is under two pixels, the map draws one dot per cell; every
+  // row must still show where it is, and warned rows and long sections on their own.
+  void farOutCellsStandForTheirRows() {
+    CameraTable t;
+    addRow(t, {"1", "1.0", "60.0", "1", "60", "0", "0"});
+    addRow(t, {"2", "2.0", "60.0", "5", "60", "0", "0"});
+    addRow(t, {"3", "1.0", "61.0", "1", "60", "0", "0"});
+    addRow(t, {"4", "2.0", "61.0", "3", "80", "0", "0", "5", "3.0", "61.0", "3", "80", "0", "0"});
+    addRow(t, {"6", "none", "60.5", "1", "60", "0", "0"});
+    for (int i = 0; i < 30000; ++i)  // a city of type 7 around 5.25 E, 62.25 N
+      addRow(t, {"9", std::to_string(5.0 + (i % 173) * 0.5 / 173), std::to_string(62.0 + (i / 173) * 0.5 / 174), "7", "60", "0", "0"});
+    MapView view;
+    view.resize(kWidth, kHeight);
+    view.setIndex(std::make_shared<const MapIndex>(MapIndex::build(t)));
+    view.setLegendVisible(false);
+    const MapIndex& index = *view.index();
+    constexpr double kFar = 20.0;  // pixels per degree
+    const double k = index.lonScale();
+    view.setView({2.5 * k, 61.0}, kFar);
+    QVERIFY(index.cellWidth() * kFar < 2 && index.cellHeight() * kFar < 2);
+    const QImage image = view.grab().toImage();
+    auto at = [&](double lon, double lat) {
+      return image.pixelColor(static_cast<int>(std::floor(kWidth / 2.0 + (lon - 2.5) * k * kFar)),
+                              static_cast<int>(std::floor(kHeight / 2.0 - (lat - 61.0) * kFar)));
+    };
+    QCOMPARE(at(1.0, 60.0), colourOfType(index, 1));
+    QCOMPARE(at(2.0, 60.0), colourOfType(index, 5));
+    QCOMPARE(at(1.0, 61.0), colourOfType(index, 1));
+    QCOMPARE(at(2.5, 61.0), colourOfType(index, 16));
+    QCOMPARE(at(0.0, 60.5), MapView::markColour(RowMark::kAtZero));
+    QCOMPARE(at(5.25, 62.25), colourOfType(index, 7));
+    const QColor background = at(1.5, 60.5);
+    for (int type : {1, 5, 7, 16}) QVERIFY(background != colourOfType(index, type));
   }
 
   void clickSelectsTheRowUnderThePointer() {
