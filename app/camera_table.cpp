@@ -24,6 +24,12 @@ class CameraTable::Arena {
     used_ += size;
     return p;
   }
+  // Takes over the chunks of another arena; this arena goes on filling its own chunk.
+  void adopt(Arena&& other) {
+    chunks_.reserve(chunks_.size() + other.chunks_.size());
+    for (auto& chunk : other.chunks_) chunks_.push_back(std::move(chunk));
+    other.clear();
+  }
   void clear() noexcept {
     chunks_.clear();
     current_ = nullptr;
@@ -202,6 +208,14 @@ void CameraTable::deleteAllRows() noexcept {
 }
 
 void CameraTable::reserveRows(std::size_t additional) { rows_.reserve(rows_.size() + additional); }
+
+void CameraTable::appendTable(CameraTable&& other, ItemData itemDataOffset) {
+  if (&other == this) return;
+  rows_.reserve(rows_.size() + other.rows_.size());
+  arena_->adopt(std::move(*other.arena_));
+  for (const Row& row : other.rows_) rows_.push_back(Row{row.blob, row.itemData + itemDataOffset});
+  other.deleteAllRows();
+}
 
 void CameraTable::sortByLatitude() {
   // Each key is parsed once. Ties keep load order because the index breaks them, so the order

@@ -85,6 +85,10 @@ class CameraTable {
   // Hint for bulk loads: room for this many more rows without reallocation.
   void reserveRows(std::size_t additional);
 
+  // Moves all rows of `other` after this table's rows, adding `itemDataOffset` to their item
+  // data; their text changes hands without a copy. `other` is left empty.
+  void appendTable(CameraTable&& other, ItemData itemDataOffset);
+
  private:
   struct Row {
     const unsigned char* blob;

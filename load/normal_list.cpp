@@ -1,7 +1,10 @@
 #include "load/normal_list.h"
 
 #include <algorithm>
+#include <exception>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "load/source_lines.h"
 
@@ -42,6 +45,14 @@ class NormalParser {
     table_.appendRow(std::span(f.cells.data(), f.kept()), 0);
   }
 
+  // Takes over the rows of a parser that read the lines right after this one's `ownLines`
+  // lines: its rows follow ours and its item data continue our series.
+  void append(NormalParser& later, std::size_t ownLines) {
+    if (!headerLine_ && later.headerLine_) headerLine_ = ownLines + later.headerLine_;
+    table_.appendTable(std::move(later.table_), static_cast<ItemData>(rowIndex_));
+    rowIndex_ += later.rowIndex_;
+  }
+
   std::optional<LoadError> finish() {
     const std::string_view second = table_.cell(0, kX);
     if (table_.rowCount() == 0 || second != "X") {
@@ -65,24 +76,96 @@ class NormalParser {
   std::size_t headerLine_ = 0;
 };
 
-}  // namespace
+// Below this size a second thread costs more than it saves.
+constexpr std::size_t kParallelBytes = std::size_t{1} << 18;
 
-std::optional<LoadError> parseNormalList(std::string_view bytes, bool readComplete,
-                                         CameraTable& table, std::string_view name) {
+std::size_t lineFeeds(std::string_view bytes) noexcept {
+  return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+}
+
+// The end of the list, `tail` being the text after the last line feed and `tailLine` its line
+// number: a last line without a line feed is finished as if one followed it; the line a read
+// stopped in keeps its ended fields (and "Error[5010]" is the caller's).
+std::optional<LoadError> finishList(NormalParser& parser, std::string_view tail, std::size_t tailLine,
+                                    bool readComplete) {
+  if (!readComplete) {
+    parser.interruptedLine(tail);
+    return std::nullopt;
+  }
+  parser.line(tail, tailLine);
+  return parser.finish();
+}
+
+std::optional<LoadError> parseOnOneThread(std::string_view bytes, bool readComplete, CameraTable& table,
+                                          std::string_view name) {
   // One row per line at most; reserving avoids regrowing (and briefly doubling) a large table.
-  table.reserveRows(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
+  table.reserveRows(lineFeeds(bytes) + 1);
   NormalParser parser(table, name);
   LineReader lines(bytes);
   std::string_view text;
   while (lines.next(text)) parser.line(text, lines.lineNumber());
-  if (!readComplete) {
-    parser.interruptedLine(lines.tail());
-    return std::nullopt;
+  const std::string_view tail = lines.tail();
+  return finishList(parser, tail, lines.lineNumber(), readComplete);
+}
+
+}  // namespace
+
+std::optional<LoadError> parseNormalList(std::string_view bytes, bool readComplete,
+                                         CameraTable& table, std::string_view name) {
+  if (bytes.size() < kParallelBytes) return parseOnOneThread(bytes, readComplete, table, name);
+  return parseNormalListInTwo(bytes, readComplete, table, name, bytes.size() / 2);
+}
+
+std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readComplete, CameraTable& table,
+                                              std::string_view name, std::size_t cutFrom) {
+  // The first part ends with a line feed, so every line lies wholly in one part. The second
+  // part's complete lines are parsed into a table of their own on a helper thread; its tail
+  // (a last line without a line feed, or the line a read stopped in) is done here after the
+  // join, once the rows of both parts are in place.
+  const std::size_t lf = cutFrom < bytes.size() ? bytes.find('\n', cutFrom) : std::string_view::npos;
+  if (lf == std::string_view::npos || lf + 1 == bytes.size()) {
+    return parseOnOneThread(bytes, readComplete, table, name);
   }
-  // A last line without a line feed is finished as if one followed it.
-  text = lines.tail();
-  parser.line(text, lines.lineNumber());
-  return parser.finish();
+  const std::string_view first = bytes.substr(0, lf + 1);
+  const std::string_view second = bytes.substr(lf + 1);
+
+  // Declared before the thread, so they outlive it even when this thread throws.
+  CameraTable laterTable;
+  NormalParser later(laterTable, name);
+  LineReader laterLines(second);
+  std::exception_ptr laterFailure;
+  const auto parseSecond = [&] {
+    laterTable.reserveRows(lineFeeds(second));
+    std::string_view text;
+    while (laterLines.next(text)) later.line(text, laterLines.lineNumber());
+  };
+  std::jthread helper;
+  try {
+    helper = std::jthread([&] {
+      try {
+        parseSecond();
+      } catch (...) {
+        laterFailure = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: the second part is parsed here after the first.
+  }
+
+  table.reserveRows(lineFeeds(bytes) + 1);
+  NormalParser parser(table, name);
+  LineReader lines(first);
+  std::string_view text;
+  while (lines.next(text)) parser.line(text, lines.lineNumber());
+  if (helper.joinable()) {
+    helper.join();
+    if (laterFailure) std::rethrow_exception(laterFailure);
+  } else {
+    parseSecond();
+  }
+  parser.append(later, lines.lineNumber());
+  const std::string_view tail = laterLines.tail();
+  return finishList(parser, tail, lines.lineNumber() + laterLines.lineNumber(), readComplete);
 }
 
 }  // namespace solvane

@@ -17,4 +17,10 @@ namespace solvane {
 std::optional<LoadError> parseNormalList(std::string_view bytes, bool readComplete,
                                          CameraTable& table, std::string_view name);
 
+// The same, with the list cut at the first line feed at or after byte `cutFrom` and the two
+// parts parsed on two threads; the result is the one-thread result. parseNormalList cuts large
+// lists in the middle; tests cut anywhere.
+std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readComplete, CameraTable& table,
+                                              std::string_view name, std::size_t cutFrom);
+
 }  // namespace solvane

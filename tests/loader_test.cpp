@@ -94,6 +94,38 @@ TEST(NormalList, WrongHeaderNamesTheLine) {
   EXPECT_NE(error->detail.find("Lon"), std::string::npos) << error->detail;
 }
 
+// A large list is parsed in two parts on two threads: wherever the cut falls, rows, item
+// data, messages and line numbers are those of the one-thread parse.
+TEST(NormalList, ParsedInTwoPartsLikeInOne) {
+  struct Input {
+    std::string bytes;
+    bool complete;
+  };
+  const Input inputs[] = {
+      {"// top\r\n\n" + kHead + "1,a,2,2\r\n// mid\n2,b\r,3\n\n3,c\n4,d,e", true},
+      {"// a\n// b\n\n// c\nIDX,X\n1,a\n", true},              // header after most cuts
+      {"// a\n\n//b\nIDX,Lon,Y\n1,2,3\n2,3\n", true},          // wrong header, named by line
+      {"// a\n// b\n\n", true},                                    // no header at all
+      {kHead + "1,a\n2,b,2,2,pending", false},                    // read stopped in a line
+      {kHead + "1,a\n2,b\n", false},                              // read stopped after a line
+      {"// a\n\nIDX,X\n1,a\n2,b\r\n\r\r", true},                 // tail of carriage returns
+  };
+  for (const Input& in : inputs) {
+    CameraTable one;
+    const auto oneError = parseNormalList(in.bytes, in.complete, one, "n.txt");
+    for (std::size_t cut = 0; cut <= in.bytes.size(); ++cut) {
+      CameraTable two;
+      const auto twoError = parseNormalListInTwo(in.bytes, in.complete, two, "n.txt", cut);
+      EXPECT_EQ(twoError.has_value(), oneError.has_value()) << in.bytes << " cut at " << cut;
+      if (twoError && oneError) {
+        EXPECT_EQ(twoError->message, oneError->message) << in.bytes << " cut at " << cut;
+        EXPECT_EQ(twoError->detail, oneError->detail) << in.bytes << " cut at " << cut;
+      }
+      EXPECT_EQ(dump(two), dump(one)) << in.bytes << " cut at " << cut;
+    }
+  }
+}
+
 struct AutodoriaCase {
   const char* name;
   std::string input;
