@@ -393,6 +393,17 @@ void checkNormalList(std::string_view input) {
   requireSameTable(table, model, "normal list");
   requireCleanCells(table, "normal list");
   if (complete && !error) requireItemDataRun(table, false, "normal list");
+
+  // Large lists are parsed in two parts on two threads; cut this one where its first byte says.
+  const std::size_t cut = (static_cast<unsigned char>(input[0]) >> 1) * bytes.size() / 128;
+  CameraTable two;
+  const std::optional<LoadError> twoError = parseNormalListInTwo(bytes, complete, two, "fuzz.txt", cut);
+  REQUIRE(messageOf(twoError) == expected.value_or("success"),
+          "normal list in two parts: " + messageOf(twoError) + ", the model says " + expected.value_or("success"));
+  REQUIRE(!twoError || !error || twoError->detail == error->detail,
+          "normal list in two parts: detail \"" + twoError.value_or(LoadError{}).detail + "\", in one part \"" +
+              error.value_or(LoadError{}).detail + "\"");
+  requireSameTable(two, model, "normal list in two parts");
 }
 
 void checkAutodoriaList(std::string_view input) {
