@@ -1,6 +1,7 @@
 #include "app/camera_table.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <system_error>
 #include <thread>
@@ -217,23 +218,61 @@ void CameraTable::appendTable(CameraTable&& other, ItemData itemDataOffset) {
   other.deleteAllRows();
 }
 
+namespace {
+
+// A latitude as an unsigned number in the same order; -0 and +0 are equal, as they compare.
+// The value is never NaN.
+std::uint64_t orderedBits(double latitude) noexcept {
+  if (latitude == 0.0) latitude = 0.0;
+  const auto bits = std::bit_cast<std::uint64_t>(latitude);
+  constexpr std::uint64_t kSign = std::uint64_t{1} << 63;
+  return (bits & kSign) ? ~bits : bits | kSign;
+}
+
+struct SortKey {
+  std::uint64_t latitude;  // orderedBits
+  std::uint32_t index;
+};
+
+// Stable least-significant-digit radix sort by `latitude`, 11 bits a pass; a pass in which
+// all keys share the digit is skipped (the sign and exponent of similar latitudes agree).
+// `scratch` is as long as `keys`.
+void radixSort(std::span<SortKey> keys, std::span<SortKey> scratch) {
+  constexpr unsigned kBits = 11;
+  constexpr std::size_t kPasses = (64 + kBits - 1) / kBits;
+  constexpr std::uint64_t kMask = (std::uint64_t{1} << kBits) - 1;
+  if (keys.size() < 2) return;
+  std::vector<std::array<std::uint32_t, kMask + 1>> counts(kPasses);
+  for (const SortKey& k : keys) {
+    for (std::size_t p = 0; p < kPasses; ++p) ++counts[p][(k.latitude >> (p * kBits)) & kMask];
+  }
+  std::span<SortKey> from = keys, to = scratch;
+  for (std::size_t p = 0; p < kPasses; ++p) {
+    auto& count = counts[p];
+    const unsigned shift = static_cast<unsigned>(p) * kBits;
+    if (count[(from[0].latitude >> shift) & kMask] == from.size()) continue;
+    std::uint32_t sum = 0;
+    for (std::uint32_t& c : count) sum += std::exchange(c, sum);  // counts -> first positions
+    for (const SortKey& k : from) to[count[(k.latitude >> shift) & kMask]++] = k;
+    std::swap(from, to);
+  }
+  if (from.data() != keys.data()) std::copy(from.begin(), from.end(), keys.begin());
+}
+
+}  // namespace
+
 void CameraTable::sortByLatitude() {
-  // Each key is parsed once. Ties keep load order because the index breaks them, so the order
-  // is one and the same however the work is split.
-  struct Key {
-    double latitude;
-    std::uint32_t index;
-  };
-  const auto before = [](const Key& a, const Key& b) {
-    if (a.latitude != b.latitude) return a.latitude < b.latitude;
-    return a.index < b.index;
-  };
+  // Each key is parsed once. Ties keep load order (the radix sort is stable and the keys start
+  // in load order), so the order is one and the same however the work is split.
   const std::size_t n = rows_.size();
-  std::vector<Key> keys(n);
+  if (n < 2) return;
+  std::vector<SortKey> keys(n);
+  std::vector<SortKey> scratch(n);
   const auto sortRange = [&](std::size_t begin, std::size_t end) {
-    for (std::size_t i = begin; i < end; ++i) keys[i] = Key{rowLatitude(*this, i), static_cast<std::uint32_t>(i)};
-    std::sort(keys.begin() + static_cast<std::ptrdiff_t>(begin), keys.begin() + static_cast<std::ptrdiff_t>(end),
-              before);
+    for (std::size_t i = begin; i < end; ++i) {
+      keys[i] = SortKey{orderedBits(rowLatitude(*this, i)), static_cast<std::uint32_t>(i)};
+    }
+    radixSort(std::span(keys).subspan(begin, end - begin), std::span(scratch).subspan(begin, end - begin));
   };
 
   // A large table is sorted in two halves, the second on a helper thread, and the halves are
@@ -250,12 +289,14 @@ void CameraTable::sortByLatitude() {
   }
   sortRange(0, mid);
   if (helper.joinable()) helper.join();
+  scratch = {};
 
   std::vector<Row> sorted;
   sorted.reserve(n);
   auto a = keys.begin(), aEnd = keys.begin() + static_cast<std::ptrdiff_t>(mid);
   auto b = aEnd, bEnd = keys.end();
-  while (a != aEnd && b != bEnd) sorted.push_back(rows_[(before(*b, *a) ? *b++ : *a++).index]);
+  // Equal latitudes: the first half's row comes first.
+  while (a != aEnd && b != bEnd) sorted.push_back(rows_[(b->latitude < a->latitude ? *b++ : *a++).index]);
   for (; a != aEnd; ++a) sorted.push_back(rows_[a->index]);
   for (; b != bEnd; ++b) sorted.push_back(rows_[b->index]);
   rows_ = std::move(sorted);
