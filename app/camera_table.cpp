@@ -289,7 +289,7 @@ void CameraTable::sortByLatitude() {
   }
   sortRange(0, mid);
   if (helper.joinable()) helper.join();
-  scratch = {};
+  std::vector<SortKey>().swap(scratch);  // give its memory back before the new row order is built
 
   std::vector<Row> sorted;
   sorted.reserve(n);
