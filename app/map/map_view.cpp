@@ -386,6 +386,9 @@ void MapView::drawMarksInDetail(QPainter& p, const WorldRect& view) const {
       double x0 = a.x(), y0 = a.y(), x1 = b.x(), y1 = b.y();
       if (!clipSegment(x0, y0, x1, y1, clip)) continue;
       const QColor c = itemColour(index, it);
+      // A dark casing tells a section's line from the points along the same road.
+      p.setPen(QPen(c.darker(170), 4.5, Qt::SolidLine, Qt::RoundCap));
+      p.drawLine(QPointF(x0, y0), QPointF(x1, y1));
       p.setPen(QPen(c, 2.5, Qt::SolidLine, Qt::RoundCap));
       p.drawLine(QPointF(x0, y0), QPointF(x1, y1));
       if (clip.contains(b)) {  // the end point: an open ring
@@ -395,6 +398,8 @@ void MapView::drawMarksInDetail(QPainter& p, const WorldRect& view) const {
       }
     }
   };
+  // Direction ticks only once the marks stand apart; further out they are a thicket.
+  const bool ticks = scale_ >= kTickScale;
   auto drawPoints = [&](const std::vector<std::size_t>& items) {
     for (std::size_t i : items) {
       const MapItem& it = index.item(i);
@@ -402,7 +407,7 @@ void MapView::drawMarksInDetail(QPainter& p, const WorldRect& view) const {
       if (!clip.contains(a)) continue;
       const QColor c = itemColour(index, it);
       const double r = it.mark == RowMark::kWritten ? 4.0 : 5.0;
-      if (it.direction != kNoDirection) {
+      if (ticks && it.direction != kNoDirection) {
         p.setPen(QPen(c.darker(140), 2, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(a, a + compass(it.direction) * (r + 7));
       }

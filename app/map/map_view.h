@@ -53,6 +53,8 @@ class MapView : public QWidget {
 
   // Above this many rows near the view, marks are drawn as plain pixels.
   static constexpr std::size_t kDetailLimit = 20000;
+  // From this zoom on (pixels per degree, about 370 m a pixel) points show their direction.
+  static constexpr double kTickScale = 300.0;
 
  public slots:
   void setSelectedRow(int row);

@@ -112,11 +112,16 @@ class MapViewTest : public QObject {
     QCOMPARE(at(1.3, 60.8), background);
 
     if (!filler) {
-      // The row heading east carries its tick on the east side only.
-      const QPoint a(static_cast<int>(std::floor(kWidth / 2.0 - 0.5 * k * kScale)), 200);
+      // Close in, the row heading east carries its tick on the east side only; further out
+      // there is none.
+      const QPoint a(static_cast<int>(std::floor(kWidth / 2.0 - 0.5 * k * scale)), 200);
       const QRgb tick = colourOfType(index, 1).darker(140).rgb();
-      QCOMPARE(image.pixel(a + QPoint(9, 0)), tick);
-      for (const QPoint& d : {QPoint(-9, 0), QPoint(0, -9), QPoint(0, 9)}) QVERIFY(image.pixel(a + d) != tick);
+      QVERIFY(image.pixel(a + QPoint(9, 0)) != tick);
+      view.setView({1.0 * k, 60.0}, MapView::kTickScale);
+      const QImage close = view.grab().toImage();
+      const QPoint c(kWidth / 2, kHeight / 2);
+      QCOMPARE(close.pixel(c + QPoint(9, 0)), tick);
+      for (const QPoint& d : {QPoint(-9, 0), QPoint(0, -9), QPoint(0, 9)}) QVERIFY(close.pixel(c + d) != tick);
     }
 
     // The row out of range lies beyond the pole; centring on it shows it in its colour.
