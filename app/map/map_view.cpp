@@ -18,7 +18,7 @@ namespace solvane::map {
 namespace {
 
 constexpr double kMinScale = 1e-6;  // pixels per degree
-constexpr double kMaxScale = 1e8;
+constexpr double kMaxScale = 1e6;  // about 0.1 m a pixel; rows are stored to a metre
 constexpr double kKmPerDegree = 111.32;  // along a meridian
 constexpr int kClickSlop = 4;            // pixels a press may move and still be a click
 constexpr double kHitRadius = 7.0;       // pixels around a mark that a click still hits
