@@ -39,6 +39,9 @@ struct ChildSetup {
   std::optional<rlim_t> fileSizeLimit;  // RLIMIT_FSIZE in bytes
   bool ignoreSigxfsz = true;            // false: the limit kills the child mid-write
   bool asNobody = false;                // drop root (uid/gid 65534) before exec
+  std::optional<rlim_t> addressSpaceLimit;  // RLIMIT_AS in bytes
+  fs::path workingDirectory;                // empty: the test's own
+  std::vector<std::string> extraEnv;        // "NAME=value" entries added to the environment
 };
 
 struct Outcome {
@@ -61,6 +64,8 @@ class Child {
     for (char** e = environ; *e; ++e) {
       if (std::strncmp(*e, "SOURCE_DATE_EPOCH=", 18) != 0) env.emplace_back(*e);
     }
+    env.insert(env.end(), setup.extraEnv.begin(), setup.extraEnv.end());
+    const std::string workDir = setup.workingDirectory.string();
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -77,6 +82,11 @@ class Child {
         const rlimit limit{*setup.fileSizeLimit, *setup.fileSizeLimit};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
       }
+      if (setup.addressSpaceLimit) {
+        const rlimit limit{*setup.addressSpaceLimit, *setup.addressSpaceLimit};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(126);
+      }
+      if (!workDir.empty() && ::chdir(workDir.c_str()) != 0) ::_exit(126);
       if (setup.asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
         ::_exit(126);
       }
