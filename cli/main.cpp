@@ -18,8 +18,11 @@ int main(int argc, char** argv) {
   app.name("solvane");
   app.require_subcommand(1);
   app.footer(
-      "Example:\n"
+      "Examples:\n"
+      "  solvane check   --normal Solvane.txt --autodoria Autodoria.txt\n"
       "  solvane convert --normal Solvane.txt --autodoria Autodoria.txt --output-dir out\n"
+      "  solvane inspect out/DB_241105.dbh\n"
+      "  solvane dump    out/DB_241105.dbh --format geojson -o cameras.geojson\n"
       "\nRun 'solvane <command> --help' for a command's options.");
   solvane::cli::addConvertCommand(app);
   solvane::cli::addCheckCommand(app);
