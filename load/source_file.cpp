@@ -42,6 +42,23 @@ std::size_t physicalMemory() noexcept {
 #endif
 }
 
+// 64-bit positions on every platform (a Windows long has 32 bits).
+bool seekEnd(std::FILE* f) noexcept {
+#ifdef _WIN32
+  return ::_fseeki64(f, 0, SEEK_END) == 0;
+#else
+  return ::fseeko(f, 0, SEEK_END) == 0;
+#endif
+}
+
+std::int64_t tell(std::FILE* f) noexcept {
+#ifdef _WIN32
+  return ::_ftelli64(f);
+#else
+  return static_cast<std::int64_t>(::ftello(f));
+#endif
+}
+
 }  // namespace
 
 std::string displayPath(const std::filesystem::path& path) { return path.string(); }
@@ -65,8 +82,8 @@ SourceRead readSourceFile(const std::filesystem::path& path) {
     return result;
   }
   // The size is taken once; exactly that many bytes are read.
-  long size = -1;
-  if (std::fseek(file.get(), 0, SEEK_END) == 0) size = std::ftell(file.get());
+  std::int64_t size = -1;
+  if (seekEnd(file.get())) size = tell(file.get());
   if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
     result.error = readError(path, 0, 0, "the file's size cannot be taken (" +
                                              reason(errno ? errno : ESPIPE) + ")");
