@@ -15,7 +15,6 @@
 #include "app/qt_paths.h"
 #include "app/user_prompts.h"
 #include "convert/random_bytes.h"
-#include "load/load_command.h"
 
 #ifdef Q_OS_WIN
 #ifndef NOMINMAX
@@ -219,13 +218,14 @@ void CDB_Conv_SolvaneDlg::OnOpenAutodoria() {
   UpdateData();
 }
 
-bool CDB_Conv_SolvaneDlg::OnLoad() {
-  // The worker reads the table while it runs.
-  if (m_running) return false;
-  using solvane::gui::fromLocal8Bit;
-  using solvane::gui::toFsPath;
-  const solvane::LoadResult result =
-      solvane::loadSources(m_List, solvane::SourcePaths{toFsPath(m_strNormalPath), toFsPath(m_strAutodoriaPath)});
+// What a Conversion's load worker hands to the UI thread.
+struct CDB_Conv_SolvaneDlg::LoadedTable {
+  solvane::CameraTable table;
+  solvane::LoadResult result;
+  std::filesystem::path folder;  // the output folder at the click
+};
+
+void CDB_Conv_SolvaneDlg::showLoad(const solvane::LoadResult& result) {
   m_model.reload();
   if (result.total) {
     m_strTotal = QString::number(*result.total);
@@ -233,6 +233,16 @@ bool CDB_Conv_SolvaneDlg::OnLoad() {
   }
   UpdateData();
   emit tableReloaded();
+}
+
+bool CDB_Conv_SolvaneDlg::OnLoad() {
+  // A run owns the table from its click to its end.
+  if (m_running) return false;
+  using solvane::gui::fromLocal8Bit;
+  using solvane::gui::toFsPath;
+  const solvane::LoadResult result =
+      solvane::loadSources(m_List, solvane::SourcePaths{toFsPath(m_strNormalPath), toFsPath(m_strAutodoriaPath)});
+  showLoad(result);
   if (result.error) {
     m_prompts.message(this, fromLocal8Bit(result.error->message), fromLocal8Bit(result.error->detail),
                       UserPrompts::Icon::kNone);
@@ -249,26 +259,67 @@ void CDB_Conv_SolvaneDlg::setRunButtonsEnabled(bool enabled) {
 
 void CDB_Conv_SolvaneDlg::OnConvert() {
   if (m_running) return;
+  m_running = true;
+  const std::uint64_t run = ++m_run;
+  m_cancel.store(false);
+  setRunButtonsEnabled(false);
+  // Loading and sorting a million rows takes longer than a UI pause may, so both run on a
+  // worker into a table of their own; the paths and the output folder are taken now, so the
+  // Autodoria Open button may stay enabled.
+  using solvane::gui::toFsPath;
+  m_worker.reset(QThread::create(
+      [this, run, paths = solvane::SourcePaths{toFsPath(m_strNormalPath), toFsPath(m_strAutodoriaPath)},
+       folder = toFsPath(outputFolder())] {
+        auto loaded = std::make_shared<LoadedTable>();
+        loaded->folder = folder;
+        loaded->result = solvane::loadSources(loaded->table, paths);
+        // A failed load is shown as it stands, unsorted; a cancelled one is not shown at all.
+        if (loaded->result.ok() && !m_cancel.load()) loaded->table.sortByLatitude();
+        QMetaObject::invokeMethod(this, [this, run, loaded] { finishLoad(run, loaded); }, Qt::QueuedConnection);
+      }));
+  m_worker->start();
+}
+
+void CDB_Conv_SolvaneDlg::finishLoad(std::uint64_t run, const std::shared_ptr<LoadedTable>& loaded) {
+  // A run cancelled by closing the dialog has nothing more to say.
+  if (!m_running || run != m_run || !m_worker) return;
+  m_worker->wait();
+  m_worker.reset();
+
+  m_List = std::move(loaded->table);
+  showLoad(loaded->result);
   // A list that failed to load is not converted: half a list would make a database that
   // silently lacks cameras.
-  if (!OnLoad()) return;
-  if (m_List.rowCount() == 0) return;
-  m_List.sortByLatitude();
-  m_model.reload();
-  emit tableReloaded();
+  if (const auto& error = loaded->result.error) {
+    using solvane::gui::fromLocal8Bit;
+    m_prompts.message(this, fromLocal8Bit(error->message), fromLocal8Bit(error->detail), UserPrompts::Icon::kNone);
+    endRun();
+    emit loadFinished(false);
+    return;
+  }
+  if (m_List.rowCount() == 0) {
+    endRun();
+    emit loadFinished(false);
+    return;
+  }
+  startEncoding(loaded->folder);
+  emit loadFinished(true);
+}
 
-  setRunButtonsEnabled(false);
-  UpdateData();
+void CDB_Conv_SolvaneDlg::endRun() {
+  setRunButtonsEnabled(true);
+  m_running = false;
+}
+
+void CDB_Conv_SolvaneDlg::startEncoding(const std::filesystem::path& folder) {
   m_Header = solvane::makeHeader(solvane::utcToday());
   const solvane::RandomBytes random(solvane::freshSeed());
   m_RandomBlock = random.block();
 
-  m_running = true;
-  const std::uint64_t run = ++m_run;
-  m_cancel.store(false);
+  const std::uint64_t run = m_run;
   // The worker gets copies of everything but the table, which nothing changes while
-  // m_running holds; the paths it never sees, so the Autodoria Open button may stay enabled.
-  m_worker.reset(QThread::create([this, run, folder = solvane::gui::toFsPath(outputFolder()), header = m_Header,
+  // m_running holds; the paths it never sees.
+  m_worker.reset(QThread::create([this, run, folder, header = m_Header,
                                   block = m_RandomBlock, random] {
     solvane::gui::ProgressThrottle throttle;
     const solvane::ProgressFn progress = [this, run, &throttle](std::size_t records) {
@@ -308,8 +359,7 @@ void CDB_Conv_SolvaneDlg::finishConversion(std::uint64_t run, const solvane::Con
   } else if (result.status != ConversionStatus::kCancelled) {
     m_prompts.message(this, fromLocal8Bit(result.message), fromLocal8Bit(result.detail), UserPrompts::Icon::kError);
   }
-  setRunButtonsEnabled(true);
-  m_running = false;
+  endRun();
   emit conversionFinished(converted);
 }
 

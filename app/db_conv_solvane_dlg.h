@@ -1,9 +1,10 @@
 // The main dialog: the two source lists, the camera table, the counts and the conversion.
 //
 // The members are the truth; the fields only show them (UpdateData). A conversion loads and
-// sorts on the UI thread, then encodes and writes on one worker thread that only reads the
-// camera table and reports back through queued calls, so no widget or member is touched
-// from the worker.
+// sorts into a table of its own on a worker thread, hands that table to the UI thread (a
+// move, so showing a million rows costs no pause), then encodes and writes on a second
+// worker that only reads the camera table. Workers report back through queued calls, so no
+// widget or member is touched from a worker.
 #pragma once
 
 #include <QAction>
@@ -16,12 +17,14 @@
 #include <QThread>
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 
 #include "app/camera_table.h"
 #include "app/camera_table_model.h"
 #include "convert/conversion.h"
 #include "convert/database_file.h"
+#include "load/load_command.h"
 
 namespace solvane::gui {
 class UserPrompts;
@@ -43,7 +46,8 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   // Command handlers.
   void OnOpenNormal();
   void OnOpenAutodoria();
-  // Empties the camera table and loads both lists; false (after the message) on a failure.
+  // Empties the camera table and loads both lists on the UI thread; false (after the
+  // message) on a failure. Conversion does its own load on a worker.
   bool OnLoad();
   void OnConvert();
   void OnAbout();
@@ -78,12 +82,17 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   // Where the next file is written: the folder of the source file chosen last, or the
   // current directory before any choice.
   [[nodiscard]] QString outputFolder() const;
-  // From the start of a run until its closing message has been dismissed.
+  // From the Conversion click (the load included) until the run's closing message has been
+  // dismissed, or until a load that ends the run has been shown.
   [[nodiscard]] bool isConverting() const noexcept { return m_running; }
 
  signals:
   // The camera table was reloaded (and, for a conversion, sorted); the model is current.
   void tableReloaded();
+  // A Conversion's lists were loaded and shown. `converting`: the encode/write worker has
+  // started; false after a load error (its message dismissed) or an empty table, with the
+  // buttons enabled again.
+  void loadFinished(bool converting);
   // A run has started: the buttons are disabled and the worker is going.
   void conversionStarted();
   // A run has ended and its message was dismissed; the buttons are enabled again.
@@ -103,6 +112,12 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   void placeControls();
   void setRunButtonsEnabled(bool enabled);
   QString chooseSource(const char* defaultName);
+  struct LoadedTable;
+  // Counts, fields and model after a load into m_List.
+  void showLoad(const solvane::LoadResult& result);
+  void finishLoad(std::uint64_t run, const std::shared_ptr<LoadedTable>& loaded);
+  void startEncoding(const std::filesystem::path& folder);
+  void endRun();
   void showProgress(std::uint64_t run, std::size_t records);
   void finishConversion(std::uint64_t run, const solvane::ConversionResult& result);
   void cancelConversion();

@@ -2,8 +2,11 @@
 // message boxes answered by FakePrompts.
 #include <QHeaderView>
 #include <QSignalSpy>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
+#include <algorithm>
 #include <set>
 
 #include "app/db_conv_solvane_dlg.h"
@@ -32,8 +35,9 @@ constexpr int kRecordsWritten = 4;
 QByteArray bigNormalList(int rows) {
   QByteArray bytes = "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n";
   for (int i = 1; i <= rows; ++i) {
+    const qint64 scatter = 100000 + (qint64{i} * 7919) % 900000;  // 64-bit: lists past 271,181 rows
     bytes += QByteArray::number(i) + ",127." + QByteArray::number(100000 + i) + ",3" +
-             QByteArray::number(4 + i % 5) + "." + QByteArray::number(100000 + (i * 7919) % 900000) + ",1,60,0,0\n";
+             QByteArray::number(4 + i % 5) + "." + QByteArray::number(scatter) + ",1,60,0,0\n";
   }
   return bytes;
 }
@@ -288,6 +292,7 @@ class DialogTest : public QObject {
 
     QSignalSpy started(&dialog, &CDB_Conv_SolvaneDlg::conversionStarted);
     QSignalSpy finished(&dialog, &CDB_Conv_SolvaneDlg::conversionFinished);
+    QSignalSpy loaded(&dialog, &CDB_Conv_SolvaneDlg::loadFinished);
     // The closing message comes while the buttons are still disabled.
     bool disabledAtMessage = false;
     prompts.onMessage = [&] {
@@ -296,7 +301,22 @@ class DialogTest : public QObject {
     };
     QTest::mouseClick(&dialog.convertButton(), Qt::LeftButton);
 
+    // Loading on the worker: the buttons are greyed from the click on.
+    QVERIFY(dialog.isConverting());
+    QVERIFY(!dialog.openNormalButton().isEnabled());
+    QVERIFY(!dialog.convertButton().isEnabled());
+    QVERIFY(!dialog.okButton().isEnabled());
+    QVERIFY(dialog.openAutodoriaButton().isEnabled());
+    // Choosing another Autodoria list meanwhile changes the field, not the running conversion:
+    // neither what it loads nor where it writes.
+    const QString other = makeFile(tmp_.filePath(QStringLiteral("other")), QStringLiteral("Broken.txt"), "nothing\n");
+    prompts.answers = {other};
+    QTest::mouseClick(&dialog.openAutodoriaButton(), Qt::LeftButton);
+    QCOMPARE(dialog.autodoriaPathField().text(), QDir::toNativeSeparators(other));
+
     // Running: the run's reports wait for the event loop, so this is the state of a run.
+    QVERIFY(loaded.wait(10000));
+    QCOMPARE(loaded.at(0).at(0).toBool(), true);
     QCOMPARE(started.count(), 1);
     QVERIFY(dialog.isConverting());
     QVERIFY(!dialog.openNormalButton().isEnabled());
@@ -314,12 +334,6 @@ class DialogTest : public QObject {
     // Enter and a click on the greyed buttons do nothing.
     QTest::mouseClick(&dialog.convertButton(), Qt::LeftButton);
     QCOMPARE(started.count(), 1);
-
-    // Choosing another Autodoria list meanwhile changes the field, not the running conversion.
-    const QString other = makeFile(tmp_.filePath(QStringLiteral("other")), QStringLiteral("Broken.txt"), "nothing\n");
-    prompts.answers = {other};
-    QTest::mouseClick(&dialog.openAutodoriaButton(), Qt::LeftButton);
-    QCOMPARE(dialog.autodoriaPathField().text(), QDir::toNativeSeparators(other));
 
     QVERIFY(finished.wait(10000));
     QCOMPARE(finished.count(), 1);
@@ -348,6 +362,8 @@ class DialogTest : public QObject {
     // now stops it before anything is written.
     const QByteArray firstFile = readAll(target);
     QTest::mouseClick(&dialog.convertButton(), Qt::LeftButton);
+    QVERIFY(loaded.wait(10000));
+    QCOMPARE(loaded.at(1).at(0).toBool(), false);
     QCOMPARE(started.count(), 1);
     QCOMPARE(prompts.messages.size(), std::size_t{2});
     QCOMPARE(prompts.messages[1].text, QStringLiteral("Error : Wrong DB file !!!"));
@@ -389,8 +405,17 @@ class DialogTest : public QObject {
     QTest::mouseClick(&dialog.openNormalButton(), Qt::LeftButton);
     if (missing) QVERIFY(QFile::remove(normalPath_));  // gone between choice and conversion
     QSignalSpy started(&dialog, &CDB_Conv_SolvaneDlg::conversionStarted);
+    QSignalSpy loaded(&dialog, &CDB_Conv_SolvaneDlg::loadFinished);
+    // The message comes while the buttons are still greyed; they come back after it.
+    bool disabledAtMessage = false;
+    prompts.onMessage = [&] {
+      disabledAtMessage = !dialog.openNormalButton().isEnabled() && !dialog.convertButton().isEnabled() &&
+                          !dialog.okButton().isEnabled() && dialog.openAutodoriaButton().isEnabled();
+    };
     QTest::mouseClick(&dialog.convertButton(), Qt::LeftButton);
-    QTest::qWait(50);
+    QVERIFY(loaded.wait(10000));
+    QCOMPARE(loaded.at(0).at(0).toBool(), false);
+    QVERIFY(disabledAtMessage);
 
     QCOMPARE(prompts.messages.size(), std::size_t{1});
     QCOMPARE(prompts.messages[0].text, message);
@@ -398,6 +423,7 @@ class DialogTest : public QObject {
     QVERIFY2(prompts.messages[0].detail.contains(detailNames), qPrintable(prompts.messages[0].detail));
     QCOMPARE(started.count(), 0);
     QVERIFY(!dialog.isConverting());
+    QVERIFY(dialog.openNormalButton().isEnabled());
     QVERIFY(dialog.convertButton().isEnabled());
     QVERIFY(dialog.okButton().isEnabled());
     QCOMPARE(dialog.totalField().text(), total);
@@ -424,14 +450,20 @@ class DialogTest : public QObject {
     }
     QSignalSpy started(&dialog, &CDB_Conv_SolvaneDlg::conversionStarted);
     QSignalSpy reloaded(&dialog, &CDB_Conv_SolvaneDlg::tableReloaded);
+    QSignalSpy loaded(&dialog, &CDB_Conv_SolvaneDlg::loadFinished);
     QTest::mouseClick(&dialog.convertButton(), Qt::LeftButton);
-    QTest::qWait(50);
+    QVERIFY(!dialog.convertButton().isEnabled());
+    QVERIFY(loaded.wait(10000));
+    QCOMPARE(loaded.at(0).at(0).toBool(), false);
     QCOMPARE(reloaded.count(), 1);  // it did load
     QCOMPARE(started.count(), 0);
     QVERIFY(prompts.messages.empty());
     QCOMPARE(dialog.tableView().model()->rowCount(), 0);
     QCOMPARE(dialog.totalField().text(), QStringLiteral("0"));
-    QVERIFY(dialog.convertButton().isEnabled());
+    QVERIFY(!dialog.isConverting());
+    for (QPushButton* b : {&dialog.openNormalButton(), &dialog.convertButton(), &dialog.okButton()}) {
+      QVERIFY(b->isEnabled());
+    }
     QCOMPARE(filesIn(normalDir_), QStringList{QStringLiteral("Solvane.txt")});
   }
 
@@ -462,12 +494,16 @@ class DialogTest : public QObject {
   }
 
   void closingDuringARunCancelsCleanly_data() {
-    QTest::addColumn<int>("key");  // 0: the close box
-    QTest::newRow("Escape") << int(Qt::Key_Escape);
-    QTest::newRow("close box") << 0;
+    QTest::addColumn<int>("key");         // 0: the close box
+    QTest::addColumn<bool>("whileWriting");  // false: while the lists still load
+    QTest::newRow("Escape while loading") << int(Qt::Key_Escape) << false;
+    QTest::newRow("close box while loading") << 0 << false;
+    QTest::newRow("Escape while writing") << int(Qt::Key_Escape) << true;
+    QTest::newRow("close box while writing") << 0 << true;
   }
   void closingDuringARunCancelsCleanly() {
     QFETCH(int, key);
+    QFETCH(bool, whileWriting);
     constexpr int kRows = 200000;
     writeBytes(normalPath_, bigNormalList(kRows));
     FakePrompts prompts;
@@ -478,8 +514,15 @@ class DialogTest : public QObject {
     QTest::mouseClick(&dialog.openNormalButton(), Qt::LeftButton);
     QSignalSpy closed(&dialog, &QDialog::finished);
     QSignalSpy finished(&dialog, &CDB_Conv_SolvaneDlg::conversionFinished);
+    QSignalSpy loaded(&dialog, &CDB_Conv_SolvaneDlg::loadFinished);
+    QSignalSpy reloaded(&dialog, &CDB_Conv_SolvaneDlg::tableReloaded);
     QTest::mouseClick(&dialog.convertButton(), Qt::LeftButton);
     QVERIFY(dialog.isConverting());
+    if (whileWriting) {
+      QVERIFY(loaded.wait(30000));
+    } else {
+      QCOMPARE(loaded.count(), 0);
+    }
     if (key != 0) {
       QTest::keyClick(&dialog, Qt::Key(key));
     } else {
@@ -492,6 +535,10 @@ class DialogTest : public QObject {
     QTest::qWait(200);
     QVERIFY(prompts.messages.empty());
     QCOMPARE(finished.count(), 0);
+    // A load cut short is never shown.
+    QCOMPARE(loaded.count(), whileWriting ? 1 : 0);
+    QCOMPARE(reloaded.count(), whileWriting ? 1 : 0);
+    if (!whileWriting) QCOMPARE(dialog.tableView().model()->rowCount(), 0);
     // Whole or nothing: no temporary file, and a database only if the run got that far.
     QStringList files = filesIn(normalDir_);
     files.removeOne(QStringLiteral("Solvane.txt"));
@@ -528,6 +575,57 @@ class DialogTest : public QObject {
     QVERIFY(!rowsAsked.empty());
     QVERIFY2(rowsAsked.size() < 100, qPrintable(QString::number(rowsAsked.size())));
     QVERIFY(*rowsAsked.begin() > kRows / 4);
+  }
+
+  // The lists load and sort on a worker: a timer on the UI thread keeps firing from the click
+  // until the loaded table is shown. Before, the click itself held the UI thread for the
+  // whole load, which made one gap as long as the load.
+  void uiThreadStaysResponsiveWhileALargeListLoads() {
+    constexpr int kRows = 300000;
+    writeBytes(normalPath_, bigNormalList(kRows));
+    FakePrompts prompts;
+    CDB_Conv_SolvaneDlg dialog(prompts);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    prompts.answers = {normalPath_};
+    QTest::mouseClick(&dialog.openNormalButton(), Qt::LeftButton);
+    QSignalSpy loaded(&dialog, &CDB_Conv_SolvaneDlg::loadFinished);
+    QSignalSpy finished(&dialog, &CDB_Conv_SolvaneDlg::conversionFinished);
+
+    QElapsedTimer clock;
+    qint64 lastTick = 0;
+    qint64 longestGap = 0;
+    int ticks = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    connect(&ticker, &QTimer::timeout, [&] {
+      const qint64 now = clock.nsecsElapsed();
+      longestGap = std::max(longestGap, now - lastTick);
+      lastTick = now;
+      ++ticks;
+    });
+    clock.start();
+    ticker.start();
+    QTest::mouseClick(&dialog.convertButton(), Qt::LeftButton);
+    QVERIFY(loaded.wait(60000));
+    const qint64 loadTime = clock.nsecsElapsed();
+    ticker.stop();
+    // The handing over of the table counts too.
+    longestGap = std::max(longestGap, loadTime - lastTick);
+
+    QCOMPARE(loaded.at(0).at(0).toBool(), true);
+    QCOMPARE(dialog.total(), QString::number(kRows));
+    QCOMPARE(dialog.tableView().model()->rowCount(), kRows);
+    const QString figures = QStringLiteral("load %1 ms, longest gap %2 ms, %3 ticks")
+                                .arg(loadTime / 1e6)
+                                .arg(longestGap / 1e6)
+                                .arg(ticks);
+    qInfo("%s", qPrintable(figures));
+    QVERIFY2(ticks >= 5, qPrintable(figures));
+    QVERIFY2(longestGap * 3 < loadTime, qPrintable(figures));
+    QVERIFY(finished.wait(60000));
+    QCOMPARE(dialog.converted(), QString::number(kRows));
   }
 
   void aboutFromF1AndContextMenu() {
