@@ -7,6 +7,11 @@
 #include <thread>
 #include <utility>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+#include "app/line_fields.h"
 #include "convert/c_number.h"
 
 namespace solvane {
@@ -102,6 +107,17 @@ CameraTable::CameraTable(CameraTable&&) noexcept = default;
 CameraTable& CameraTable::operator=(CameraTable&&) noexcept = default;
 CameraTable::~CameraTable() = default;
 
+CameraTable::Row CameraTable::blobRow(const unsigned char* blob, ItemData itemData) noexcept {
+  return Row{reinterpret_cast<const char*>(blob), 0, true, false, itemData};
+}
+
+RowCells CameraTable::rowCells(const Row& row) noexcept {
+  if (row.isBlob) return decode(reinterpret_cast<const unsigned char*>(row.text));
+  LineFields f = splitFields({row.text, row.size});
+  if (row.typeAsThree) f.cells[kType] = "3";
+  return f.cells;
+}
+
 const unsigned char* CameraTable::storeBlob(const RowCells& cells, int cellCount) {
   if (cellCount == 0) return nullptr;
   std::size_t size = 1;
@@ -121,16 +137,10 @@ const unsigned char* CameraTable::storeBlob(const RowCells& cells, int cellCount
   return blob;
 }
 
-void CameraTable::replaceBlob(std::size_t row, const RowCells& cells, int cellCount) {
-  // The old blob stays in the arena until the next clear; the new one is written
-  // elsewhere first, so views into the old blob remain readable while it is copied.
-  rows_[row].blob = storeBlob(cells, cellCount);
-}
-
 std::size_t CameraTable::insertRow(std::size_t position, std::string_view column0) {
   RowCells cells{};
   cells[0] = column0;
-  const Row row{storeBlob(cells, usedCells(cells)), 0};
+  const Row row = blobRow(storeBlob(cells, usedCells(cells)), 0);
   if (position >= rows_.size()) {
     rows_.push_back(row);
     return rows_.size() - 1;
@@ -142,19 +152,67 @@ std::size_t CameraTable::insertRow(std::size_t position, std::string_view column
 void CameraTable::appendRow(std::span<const std::string_view> cells, ItemData itemData) {
   RowCells all{};
   std::copy_n(cells.begin(), std::min<std::size_t>(cells.size(), kColumnCount), all.begin());
-  rows_.push_back(Row{storeBlob(all, usedCells(all)), itemData});
+  rows_.push_back(blobRow(storeBlob(all, usedCells(all)), itemData));
+}
+
+void CameraTable::keepText(std::shared_ptr<const char[]> owner, std::string_view bytes) {
+  if (owner && !bytes.empty()) kept_.push_back(KeptText{std::move(owner), bytes});
+}
+
+void CameraTable::shareKeptText(const CameraTable& other) {
+  if (&other != this) kept_.insert(kept_.end(), other.kept_.begin(), other.kept_.end());
+}
+
+bool CameraTable::isKept(std::string_view line) const noexcept {
+  // Addresses compared as integers: the line may lie in none of the kept blocks.
+  const auto begin = reinterpret_cast<std::uintptr_t>(line.data());
+  const auto end = begin + line.size();
+  for (auto it = kept_.rbegin(); it != kept_.rend(); ++it) {
+    const auto keptBegin = reinterpret_cast<std::uintptr_t>(it->bytes.data());
+    if (begin >= keptBegin && end <= keptBegin + it->bytes.size()) return true;
+  }
+  return false;
+}
+
+void CameraTable::appendLine(std::string_view line, bool typeAsThree, ItemData itemData) {
+  if (line.size() > UINT32_MAX) {
+    // Too long to refer to; the 14 cells are packed like any other row.
+    LineFields f = splitFields(line);
+    if (typeAsThree) f.cells[kType] = "3";
+    appendRow(std::span(f.cells.data(), f.kept()), itemData);
+    return;
+  }
+  const char* text = line.data();
+  if (!line.empty() && !isKept(line)) {
+    char* copy = reinterpret_cast<char*>(arena_->allocate(line.size()));
+    std::memcpy(copy, line.data(), line.size());
+    text = copy;
+  }
+  rows_.push_back(Row{text, static_cast<std::uint32_t>(line.size()), false, typeAsThree, itemData});
 }
 
 void CameraTable::setCell(std::size_t row, int column, std::string_view text) {
-  if (row >= rows_.size() || column < 0 || column >= kColumnCount) return;
-  RowCells cells = decode(rows_[row].blob);
-  cells[static_cast<std::size_t>(column)] = text;
-  replaceBlob(row, cells, usedCells(cells));
+  setCells(row, column, std::span(&text, 1));
+}
+
+void CameraTable::setCells(std::size_t row, int firstColumn, std::span<const std::string_view> texts) {
+  if (row >= rows_.size() || firstColumn < 0 || firstColumn >= kColumnCount) return;
+  RowCells cells = rowCells(rows_[row]);
+  const std::size_t first = static_cast<std::size_t>(firstColumn);
+  std::copy_n(texts.begin(), std::min(texts.size(), cells.size() - first), cells.begin() + static_cast<std::ptrdiff_t>(first));
+  // The new blob is written elsewhere before the row points to it, so the texts may be views
+  // into the row's old cells; the old text stays until the next clear.
+  rows_[row] = blobRow(storeBlob(cells, usedCells(cells)), rows_[row].itemData);
 }
 
 std::string_view CameraTable::cell(std::size_t row, int column) const noexcept {
   if (row >= rows_.size() || column < 0 || column >= kColumnCount) return {};
-  const unsigned char* p = rows_[row].blob;
+  const Row& r = rows_[row];
+  if (!r.isBlob) {
+    if (column == kType && r.typeAsThree) return "3";
+    return fieldOf({r.text, r.size}, column);
+  }
+  const auto* p = reinterpret_cast<const unsigned char*>(r.text);
   if (!p) return {};
   const int n = *p++;
   if (column >= n) return {};
@@ -169,15 +227,15 @@ std::string_view CameraTable::cell(std::size_t row, int column) const noexcept {
 
 RowCells CameraTable::cells(std::size_t row) const noexcept {
   if (row >= rows_.size()) return {};
-  return decode(rows_[row].blob);
+  return rowCells(rows_[row]);
 }
 
 void CameraTable::prefetchRow(std::size_t row) const noexcept {
 #if defined(__GNUC__) || defined(__clang__)
-  if (row < rows_.size() && rows_[row].blob) {
-    // A blob of a point is about 40 bytes and may straddle two cache lines.
-    __builtin_prefetch(rows_[row].blob);
-    __builtin_prefetch(rows_[row].blob + 40);
+  if (row < rows_.size() && rows_[row].text) {
+    // The text of a point is about 40 bytes and may straddle two cache lines.
+    __builtin_prefetch(rows_[row].text);
+    __builtin_prefetch(rows_[row].text + 40);
   }
 #else
   (void)row;
@@ -206,6 +264,8 @@ void CameraTable::deleteAllRows() noexcept {
   rows_.clear();
   rows_.shrink_to_fit();
   arena_->clear();
+  kept_.clear();
+  kept_.shrink_to_fit();
 }
 
 void CameraTable::reserveRows(std::size_t additional) { rows_.reserve(rows_.size() + additional); }
@@ -214,7 +274,15 @@ void CameraTable::appendTable(CameraTable&& other, ItemData itemDataOffset) {
   if (&other == this) return;
   rows_.reserve(rows_.size() + other.rows_.size());
   arena_->adopt(std::move(*other.arena_));
-  for (const Row& row : other.rows_) rows_.push_back(Row{row.blob, row.itemData + itemDataOffset});
+  for (KeptText& text : other.kept_) {
+    const bool known = std::any_of(kept_.begin(), kept_.end(),
+                                   [&](const KeptText& k) { return k.owner == text.owner; });
+    if (!known) kept_.push_back(std::move(text));
+  }
+  for (Row row : other.rows_) {
+    row.itemData += itemDataOffset;
+    rows_.push_back(row);
+  }
   other.deleteAllRows();
 }
 
@@ -229,10 +297,16 @@ std::uint64_t orderedBits(double latitude) noexcept {
   return (bits & kSign) ? ~bits : bits | kSign;
 }
 
-struct SortKey {
+}  // namespace
+
+struct CameraTable::SortKey {
   std::uint64_t latitude;  // orderedBits
   std::uint32_t index;
 };
+
+namespace {
+
+using SortKey = CameraTable::SortKey;
 
 // Stable least-significant-digit radix sort by `latitude`, 11 bits a pass; a pass in which
 // all keys share the digit is skipped (the sign and exponent of similar latitudes agree).
@@ -289,7 +363,14 @@ void CameraTable::sortByLatitude() {
   }
   sortRange(0, mid);
   if (helper.joinable()) helper.join();
-  std::vector<SortKey>().swap(scratch);  // give its memory back before the new row order is built
+
+  // Give the scratch memory back to the system before the new row order is built: with the
+  // kept list text, the rows, the keys and the new rows all alive, a million rows would
+  // otherwise hold the scratch as well.
+  std::vector<SortKey>().swap(scratch);
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
 
   std::vector<Row> sorted;
   sorted.reserve(n);

@@ -1,9 +1,10 @@
 // The camera table: 14 text columns, one row per camera, each row with an item data value.
 //
 // It is the one store of camera data between loading and conversion, and it must hold a
-// million rows cheaply. Each row's cells are packed into one blob in an append-only arena
-// (a cell count, then each cell as a length and its bytes), so a row costs a pointer and its
-// item data plus roughly the bytes of its text.
+// million rows cheaply. A row loaded from a list refers to its line in the list's bytes, which
+// the table keeps, and splits it into cells when they are read; a row built or changed cell by
+// cell is packed into one blob in an append-only arena (a cell count, then each cell as a
+// length and its bytes). Either way a row costs 24 bytes plus at most the bytes of its text.
 #pragma once
 
 #include <array>
@@ -56,8 +57,21 @@ class CameraTable {
   // Appends a complete row in one step: cells past the 14th are dropped.
   void appendRow(std::span<const std::string_view> cells, ItemData itemData);
 
+  // Keeps `bytes` (owned by `owner`) alive with the table, so rows can refer to lines in them.
+  void keepText(std::shared_ptr<const char[]> owner, std::string_view bytes);
+  // Keeps all the text that `other` keeps.
+  void shareKeptText(const CameraTable& other);
+
+  // Appends a row whose cells are the comma-separated fields of `line` (no line feed), the
+  // first 14 of them; with `typeAsThree` its TYPE cell reads "3". A line inside kept text is
+  // referred to where it lies; any other line is copied.
+  void appendLine(std::string_view line, bool typeAsThree, ItemData itemData);
+
   // Replaces a cell; does nothing for a missing row or a column outside 0..13.
   void setCell(std::size_t row, int column, std::string_view text);
+  // Replaces the cells from `firstColumn` on with `texts` in one step; texts that would fall
+  // past column 13 are dropped.
+  void setCells(std::size_t row, int firstColumn, std::span<const std::string_view> texts);
 
   // The cell's text, or the empty text for a missing row or column. The view stays valid
   // until the table is next changed.
@@ -91,16 +105,31 @@ class CameraTable {
 
  private:
   struct Row {
-    const unsigned char* blob;
+    const char* text;       // the line, or the packed blob when `isBlob`
+    std::uint32_t size;     // the line's length
+    bool isBlob;
+    bool typeAsThree;
     ItemData itemData;
+  };
+  struct KeptText {
+    std::shared_ptr<const char[]> owner;
+    std::string_view bytes;
   };
   class Arena;
 
+ public:
+  struct SortKey;  // a row's latitude in sortable form and its position
+
+ private:
+
+  static Row blobRow(const unsigned char* blob, ItemData itemData) noexcept;
+  static RowCells rowCells(const Row& row) noexcept;
+  [[nodiscard]] bool isKept(std::string_view line) const noexcept;
   const unsigned char* storeBlob(const RowCells& cells, int cellCount);
-  void replaceBlob(std::size_t row, const RowCells& cells, int cellCount);
 
   std::vector<Row> rows_;
   std::unique_ptr<Arena> arena_;
+  std::vector<KeptText> kept_;
 };
 
 // Latitude of a row as the sort sees it: atof of column "Y".

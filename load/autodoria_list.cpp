@@ -1,5 +1,7 @@
 #include "load/autodoria_list.h"
 
+#include <algorithm>
+#include <array>
 #include <string>
 
 #include "load/source_lines.h"
@@ -18,7 +20,7 @@ class AutodoriaParser {
   bool line(std::string_view text, std::size_t lineNumber) {
     if (text.empty()) return true;  // blank lines would put the pairs out of step
     const LineFields f = splitFields(text);
-    storeEndedFields(f);
+    if (startsWithComment(f.last) || f.count == 1) storeEndedFields(f);
     if (startsWithComment(f.last)) return false;  // stop line: its last field is not stored
     if (f.count == 1) {
       error_ = LoadError{kErrorWrongFile, where(lineNumber) + "a line without any comma (\"" +
@@ -26,7 +28,7 @@ class AutodoriaParser {
                                               "\") is neither a section point nor a stop line"};
       return false;
     }
-    store(column_ + f.count - 1, f.last);
+    storeFields(f, f.count);  // the ended fields and the last one
     if (lineCounter_ == 0) headerLine_ = lineNumber;
     endLine(f.count);
     return true;
@@ -56,18 +58,18 @@ class AutodoriaParser {
   }
 
  private:
-  // A field at column 0 starts a new row; past column 13 nothing is stored.
-  void store(std::size_t column, std::string_view text) {
-    if (column == 0) {
-      table_.insertRow(rowIndex_, text);
-    } else if (column < static_cast<std::size_t>(kColumnCount)) {
-      table_.setCell(rowIndex_, static_cast<int>(column), text);
-    }
+  // Stores the line's first `fields` fields from column `column_` on, in one step: a field at
+  // column 0 starts a new row, and past column 13 nothing is stored.
+  void storeFields(const LineFields& f, std::size_t fields) {
+    if (fields == 0 || column_ >= static_cast<std::size_t>(kColumnCount)) return;
+    std::array<std::string_view, kColumnCount> texts{};
+    const std::size_t n = std::min(fields, static_cast<std::size_t>(kColumnCount) - column_);
+    for (std::size_t k = 0; k < n; ++k) texts[k] = k < f.cells.size() && k + 1 < f.count ? f.cells[k] : f.last;
+    if (column_ == 0) table_.insertRow(rowIndex_, {});
+    table_.setCells(rowIndex_, static_cast<int>(column_), std::span(texts.data(), n));
   }
 
-  void storeEndedFields(const LineFields& f) {
-    for (std::size_t k = 0; k + 1 < f.count && k < f.cells.size(); ++k) store(column_ + k, f.cells[k]);
-  }
+  void storeEndedFields(const LineFields& f) { storeFields(f, f.count - 1); }
 
   void endLine(std::size_t fieldCount) {
     if (lineCounter_ % 2 == 0) {

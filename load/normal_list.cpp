@@ -14,6 +14,20 @@ namespace {
 bool startsWithComment(std::string_view s) noexcept { return s.size() >= 2 && s[0] == '/' && s[1] == '/'; }
 
 // TYPE "2" and an empty TYPE are stored as "3" when the field was ended by a comma.
+bool typeReadsAsThree(std::string_view line) noexcept {
+  std::size_t start = 0;
+  for (int field = 0; field < kType; ++field) {
+    while (start < line.size() && line[start] != ',') ++start;
+    if (start == line.size()) return false;
+    ++start;
+  }
+  std::size_t end = start;
+  while (end < line.size() && line[end] != ',') ++end;
+  if (end == line.size()) return false;
+  const std::string_view type = line.substr(start, end - start);
+  return type.empty() || type == "2";
+}
+
 void applyTypeRule(LineFields& f, std::size_t endedFields) {
   if (endedFields > static_cast<std::size_t>(kType)) {
     std::string_view& type = f.cells[kType];
@@ -26,12 +40,10 @@ class NormalParser {
   NormalParser(CameraTable& table, std::string_view name) : table_(table), name_(name) {}
 
   void line(std::string_view text, std::size_t lineNumber) {
-    if (text.empty()) return;
-    LineFields f = splitFields(text);
-    applyTypeRule(f, f.count - 1);
-    if (startsWithComment(f.cells[kIdx])) return;
+    // The first field starts with "//" exactly when the line does.
+    if (text.empty() || startsWithComment(text)) return;
     if (!headerLine_) headerLine_ = lineNumber;
-    table_.appendRow(std::span(f.cells.data(), f.kept()), static_cast<ItemData>(rowIndex_));
+    table_.appendLine(text, typeReadsAsThree(text), static_cast<ItemData>(rowIndex_));
     ++rowIndex_;
   }
 
@@ -79,10 +91,6 @@ class NormalParser {
 // Below this size a second thread costs more than it saves.
 constexpr std::size_t kParallelBytes = std::size_t{1} << 18;
 
-std::size_t lineFeeds(std::string_view bytes) noexcept {
-  return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-}
-
 // The end of the list, `tail` being the text after the last line feed and `tailLine` its line
 // number: a last line without a line feed is finished as if one followed it; the line a read
 // stopped in keeps its ended fields (and "Error[5010]" is the caller's).
@@ -97,9 +105,9 @@ std::optional<LoadError> finishList(NormalParser& parser, std::string_view tail,
 }
 
 std::optional<LoadError> parseOnOneThread(std::string_view bytes, bool readComplete, CameraTable& table,
-                                          std::string_view name) {
+                                          std::string_view name, std::size_t roomAfter) {
   // One row per line at most; reserving avoids regrowing (and briefly doubling) a large table.
-  table.reserveRows(lineFeeds(bytes) + 1);
+  table.reserveRows(lineFeeds(bytes) + 1 + roomAfter);
   NormalParser parser(table, name);
   LineReader lines(bytes);
   std::string_view text;
@@ -110,27 +118,32 @@ std::optional<LoadError> parseOnOneThread(std::string_view bytes, bool readCompl
 
 }  // namespace
 
+std::size_t lineFeeds(std::string_view bytes) noexcept {
+  return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+}
+
 std::optional<LoadError> parseNormalList(std::string_view bytes, bool readComplete,
-                                         CameraTable& table, std::string_view name) {
-  if (bytes.size() < kParallelBytes) return parseOnOneThread(bytes, readComplete, table, name);
-  return parseNormalListInTwo(bytes, readComplete, table, name, bytes.size() / 2);
+                                         CameraTable& table, std::string_view name, std::size_t roomAfter) {
+  if (bytes.size() < kParallelBytes) return parseOnOneThread(bytes, readComplete, table, name, roomAfter);
+  return parseNormalListInTwo(bytes, readComplete, table, name, bytes.size() / 2, roomAfter);
 }
 
 std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readComplete, CameraTable& table,
-                                              std::string_view name, std::size_t cutFrom) {
+                                              std::string_view name, std::size_t cutFrom, std::size_t roomAfter) {
   // The first part ends with a line feed, so every line lies wholly in one part. The second
   // part's complete lines are parsed into a table of their own on a helper thread; its tail
   // (a last line without a line feed, or the line a read stopped in) is done here after the
   // join, once the rows of both parts are in place.
   const std::size_t lf = cutFrom < bytes.size() ? bytes.find('\n', cutFrom) : std::string_view::npos;
   if (lf == std::string_view::npos || lf + 1 == bytes.size()) {
-    return parseOnOneThread(bytes, readComplete, table, name);
+    return parseOnOneThread(bytes, readComplete, table, name, roomAfter);
   }
   const std::string_view first = bytes.substr(0, lf + 1);
   const std::string_view second = bytes.substr(lf + 1);
 
   // Declared before the thread, so they outlive it even when this thread throws.
   CameraTable laterTable;
+  laterTable.shareKeptText(table);  // its rows refer to the same bytes
   NormalParser later(laterTable, name);
   LineReader laterLines(second);
   std::exception_ptr laterFailure;
@@ -152,7 +165,7 @@ std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readC
     // No thread to be had: the second part is parsed here after the first.
   }
 
-  table.reserveRows(lineFeeds(bytes) + 1);
+  table.reserveRows(lineFeeds(bytes) + 1 + roomAfter);
   NormalParser parser(table, name);
   LineReader lines(first);
   std::string_view text;

@@ -38,20 +38,4 @@ std::string_view LineReader::tail() {
   return clean(rest);
 }
 
-LineFields splitFields(std::string_view line) noexcept {
-  // Fields are short, so one plain pass beats a library search per field.
-  LineFields f;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (line[i] != ',') continue;
-    if (f.count < static_cast<std::size_t>(kColumnCount)) f.cells[f.count] = line.substr(start, i - start);
-    ++f.count;
-    start = i + 1;
-  }
-  f.last = line.substr(start);
-  if (f.count < static_cast<std::size_t>(kColumnCount)) f.cells[f.count] = f.last;
-  ++f.count;
-  return f;
-}
-
 }  // namespace solvane

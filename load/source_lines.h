@@ -2,12 +2,11 @@
 // carriage return is ignored wherever it stands.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-#include "app/camera_table.h"
+#include "app/line_fields.h"
 
 namespace solvane {
 
@@ -34,17 +33,5 @@ class LineReader {
   std::size_t lineNumber_ = 0;
   std::string scratch_;
 };
-
-// The fields of one line: the first 14 (the table's columns) and how many there were in all.
-struct LineFields {
-  std::array<std::string_view, kColumnCount> cells{};
-  std::size_t count = 0;          // fields on the line, at least 1
-  std::string_view last;          // the field after the last comma (or the whole line)
-  [[nodiscard]] std::size_t kept() const noexcept {
-    return count < static_cast<std::size_t>(kColumnCount) ? count : kColumnCount;
-  }
-};
-
-LineFields splitFields(std::string_view line) noexcept;
 
 }  // namespace solvane
