@@ -1,5 +1,6 @@
 #include "app/camera_table.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,44 @@ TEST(CameraTable, AppendRowDropsCellsPastTheFourteenth) {
   const RowCells all = t.cells(0);
   EXPECT_EQ(all[0], "v");
   EXPECT_EQ(all[13], "last");
+}
+
+// A row made from a line must read like the row its fields would make, whether the line lies
+// in text the table keeps (referred to) or elsewhere (copied, so the caller's buffer may go).
+TEST(CameraTable, LineRowsReadLikeTheirFieldsInKeptAndCopiedText) {
+  CameraTable t;
+  const std::string list = "1,126.5,33.25,,60,1,90,x,y,z,a,b,c,d,past\n2,127,34\n";
+  t.keepText(std::make_shared<char[]>(1), {});  // an empty block is ignored
+  auto owner = std::make_shared<std::string>(list);
+  t.keepText(std::shared_ptr<const char[]>(owner, owner->data()), *owner);
+  const std::string_view kept = *owner;
+  t.appendLine(kept.substr(0, kept.find('\n')), true, 7);
+  {
+    std::string elsewhere = "3,128,35,2";
+    t.appendLine(elsewhere, false, 8);
+    elsewhere.assign(elsewhere.size(), '#');
+  }
+  owner.reset();  // the table still holds the list
+
+  const RowCells first = t.cells(0);
+  EXPECT_EQ(first[kType], "3");  // the TYPE rule's value, not the empty field
+  EXPECT_EQ(t.cell(0, kType), "3");
+  EXPECT_EQ(first[kSpd], "60");
+  EXPECT_EQ(t.cell(0, kDir2), "d");  // the 15th field is dropped
+  EXPECT_EQ(first[kDir2], "d");
+  EXPECT_EQ(t.cell(1, kType), "2");
+  EXPECT_EQ(t.cell(1, kX2), "");
+  EXPECT_EQ(column(t, kY), (std::vector<std::string>{"33.25", "35"}));
+  EXPECT_EQ(t.itemData(1), 8);
+
+  // Changing one cell keeps the others, the TYPE rule's value among them.
+  t.setCell(0, kSpd, "80");
+  EXPECT_EQ(t.cell(0, kType), "3");
+  EXPECT_EQ(t.cell(0, kSpd), "80");
+  EXPECT_EQ(t.cell(0, kX), "126.5");
+  t.setCells(1, kDir2, std::vector<std::string_view>{"e", "dropped"});
+  EXPECT_EQ(t.cell(1, kDir2), "e");
+  EXPECT_EQ(t.cell(1, kY), "35");
 }
 
 TEST(CompareByLatitude, ComparesAtofValues) {
