@@ -7,10 +7,6 @@
 #include <thread>
 #include <utility>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 #include "app/line_fields.h"
 #include "convert/c_number.h"
 
@@ -340,8 +336,8 @@ void CameraTable::sortByLatitude() {
   // in load order), so the order is one and the same however the work is split.
   const std::size_t n = rows_.size();
   if (n < 2) return;
-  std::vector<SortKey> keys(n);
-  std::vector<SortKey> scratch(n);
+  LargeVector<SortKey> keys(n);
+  LargeVector<SortKey> scratch(n);
   const auto sortRange = [&](std::size_t begin, std::size_t end) {
     for (std::size_t i = begin; i < end; ++i) {
       keys[i] = SortKey{orderedBits(rowLatitude(*this, i)), static_cast<std::uint32_t>(i)};
@@ -364,15 +360,9 @@ void CameraTable::sortByLatitude() {
   sortRange(0, mid);
   if (helper.joinable()) helper.join();
 
-  // Give the scratch memory back to the system before the new row order is built: with the
-  // kept list text, the rows, the keys and the new rows all alive, a million rows would
-  // otherwise hold the scratch as well.
-  std::vector<SortKey>().swap(scratch);
-#ifdef __GLIBC__
-  malloc_trim(0);
-#endif
+  LargeVector<SortKey>().swap(scratch);  // give its memory back before the new row order is built
 
-  std::vector<Row> sorted;
+  LargeVector<Row> sorted;
   sorted.reserve(n);
   auto a = keys.begin(), aEnd = keys.begin() + static_cast<std::ptrdiff_t>(mid);
   auto b = aEnd, bEnd = keys.end();

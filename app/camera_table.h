@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/large_memory.h"
+
 namespace solvane {
 
 inline constexpr int kColumnCount = 14;
@@ -127,7 +129,7 @@ class CameraTable {
   [[nodiscard]] bool isKept(std::string_view line) const noexcept;
   const unsigned char* storeBlob(const RowCells& cells, int cellCount);
 
-  std::vector<Row> rows_;
+  LargeVector<Row> rows_;
   std::unique_ptr<Arena> arena_;
   std::vector<KeptText> kept_;
 };

@@ -98,7 +98,7 @@ SourceRead readSourceFile(const std::filesystem::path& path) {
     return result;
   }
   try {
-    result.data = std::make_unique_for_overwrite<char[]>(expected + 1);
+    result.data = makeLargeBytes(expected + 1);
   } catch (const std::bad_alloc&) {
     result.error = readError(path, 0, expected, tooLarge);
     return result;

@@ -7,12 +7,13 @@
 #include <optional>
 #include <string_view>
 
+#include "app/large_memory.h"
 #include "load/load_error.h"
 
 namespace solvane {
 
 struct SourceRead {
-  std::unique_ptr<char[]> data;
+  LargeBytes data;
   std::size_t size = 0;               // bytes delivered
   std::optional<LoadError> error;     // "Error[5009]" (nothing read) or "Error[5010]" (cut short)
   [[nodiscard]] std::string_view bytes() const noexcept { return {data.get(), size}; }
