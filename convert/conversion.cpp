@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 #include <thread>
 
@@ -53,13 +54,13 @@ std::filesystem::path outputPathFor(const std::filesystem::path& outputDir, cons
 
 namespace {
 
-// Collects the records of one stretch of rows away from the builder, with their XOR.
-struct RecordChunk {
-  std::vector<std::uint8_t> bytes;
-  std::uint8_t xorOfBytes = 0;
+// Records written in place into one part of the file's record room, with their XOR.
+struct RecordSink {
+  std::uint8_t* out;
   std::size_t records = 0;
-  void add(const Record& record) {
-    bytes.insert(bytes.end(), record.begin(), record.end());
+  std::uint8_t xorOfBytes = 0;
+  void add(const Record& record) noexcept {
+    std::memcpy(out + records * kRecordSize, record.data(), kRecordSize);
     xorOfBytes ^= xorBytes(record);
     ++records;
   }
@@ -75,9 +76,9 @@ constexpr std::size_t kPrefetchDistance = 16;
 // Encodes rows [begin, end) into `sink` in table order. Every kProgressEvery rows it calls
 // `tick` with the records so far; a false result stops it. The random bytes depend only on
 // the row's position, so stretches can be encoded on different threads.
-template <typename Sink, typename Tick>
+template <typename Tick>
 bool encodeRows(const CameraTable& table, const RandomBytes& random, std::size_t begin, std::size_t end,
-                Sink& sink, Tick&& tick) {
+                RecordSink& sink, Tick&& tick) {
   for (std::size_t i = begin; i < end; ++i) {
     if ((i - begin) % kProgressEvery == 0 && i != begin && !tick(sink.recordCount())) return false;
     table.prefetchRow(i + kPrefetchDistance);
@@ -97,17 +98,18 @@ EncodedDatabase encodeDatabase(const CameraTable& table, const Header& header, c
   DatabaseBuilder builder(header, block, rows);
   auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
 
-  // The second half of the rows goes to a helper thread and is appended after the first
-  // half with its XOR; the calling thread encodes the first half straight into the builder
-  // and reports progress for both.
+  // Every row gets the place its record would have if no row were left out. The second half
+  // of the rows is encoded on a helper thread into its part of that room, the first half here;
+  // when the first half left rows out, the second half's records move up behind it.
+  const std::span<std::uint8_t> room = builder.recordRoom(rows);
   const std::size_t split = rows >= kParallelEncodeRows ? rows / 2 : rows;
-  RecordChunk second;
+  RecordSink first{room.data()};
+  RecordSink second{room.data() + split * kRecordSize};
   std::atomic<std::size_t> secondDone{0};
   std::atomic<bool> secondStopped{false};
   std::jthread helper;
   if (split < rows) {
     try {
-      second.bytes.reserve((rows - split) * kRecordSize);
       helper = std::jthread([&] {
         const bool finished = encodeRows(table, random, split, rows, second, [&](std::size_t done) {
           secondDone.store(done, std::memory_order_relaxed);
@@ -116,11 +118,11 @@ EncodedDatabase encodeDatabase(const CameraTable& table, const Header& header, c
         if (!finished) secondStopped.store(true, std::memory_order_relaxed);
       });
     } catch (const std::system_error&) {
-      second = RecordChunk{};  // no thread to be had: encode everything here
+      // No thread to be had: everything is encoded here.
     }
   }
   const std::size_t firstEnd = helper.joinable() ? split : rows;
-  const bool firstFinished = encodeRows(table, random, 0, firstEnd, builder, [&](std::size_t done) {
+  const bool firstFinished = encodeRows(table, random, 0, firstEnd, first, [&](std::size_t done) {
     if (cancelled()) return false;
     if (progress) progress(done + secondDone.load(std::memory_order_relaxed));
     return true;
@@ -130,10 +132,16 @@ EncodedDatabase encodeDatabase(const CameraTable& table, const Header& header, c
     out.cancelled = true;
     return out;
   }
+  std::size_t used = first.records;
+  std::uint8_t xorOfBytes = first.xorOfBytes;
   if (firstEnd < rows) {
-    builder.addEncoded(second.bytes, second.xorOfBytes);
-    second = RecordChunk{};
+    if (first.records < split) {
+      std::memmove(room.data() + first.records * kRecordSize, second.out, second.records * kRecordSize);
+    }
+    used += second.records;
+    xorOfBytes ^= second.xorOfBytes;
   }
+  builder.commitRecords(used, xorOfBytes);
   out.records = builder.recordCount();
   out.bytes = builder.finish();
   if (progress) progress(out.records);

@@ -33,7 +33,7 @@ std::optional<FileDate> parseIsoDate(std::string_view text);
 std::string conversionEndMessage(const std::filesystem::path& outputPath);
 
 struct EncodedDatabase {
-  std::vector<std::uint8_t> bytes;  // the complete file
+  FileBytes bytes;                  // the complete file
   std::size_t records = 0;
   bool cancelled = false;           // stopped by the cancel flag; bytes are then empty
 };

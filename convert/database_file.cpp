@@ -57,17 +57,24 @@ void DatabaseBuilder::add(const Record& record) {
   ++records_;
 }
 
-void DatabaseBuilder::addEncoded(std::span<const std::uint8_t> records, std::uint8_t xorOfBytes) {
-  bytes_.insert(bytes_.end(), records.begin(), records.end());
+std::span<std::uint8_t> DatabaseBuilder::recordRoom(std::size_t count) {
+  const std::size_t start = bytes_.size();
+  bytes_.resize(start + count * kRecordSize);
+  return std::span(bytes_).subspan(start);
+}
+
+void DatabaseBuilder::commitRecords(std::size_t used, std::uint8_t xorOfBytes) {
+  const std::size_t start = kHeaderSize + kRandomBlockSize + records_ * kRecordSize;
+  bytes_.resize(start + used * kRecordSize);
   checksum_ ^= xorOfBytes;
-  records_ += records.size() / kRecordSize;
+  records_ += used;
 }
 
 std::uint32_t DatabaseBuilder::dataLength() const noexcept {
   return static_cast<std::uint32_t>(kRandomBlockSize + kRecordSize * (records_ + 1));
 }
 
-std::vector<std::uint8_t> DatabaseBuilder::finish() {
+FileBytes DatabaseBuilder::finish() {
   bytes_.insert(bytes_.end(), kRecordSize + fillLength(records_), std::uint8_t{0xFF});
   putLe32(bytes_.data() + 11, dataLength());
   bytes_[15] = checksum_;

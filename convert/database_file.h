@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/large_memory.h"
 #include "convert/record_encoder.h"
 
 namespace solvane {
@@ -16,6 +17,7 @@ inline constexpr std::size_t kRandomBlockSize = 16;
 inline constexpr std::uint8_t kChecksumStart = 0x4A;
 
 using Header = std::array<std::uint8_t, kHeaderSize>;
+using FileBytes = LargeVector<std::uint8_t>;
 using RandomBlock = std::array<std::uint8_t, kRandomBlockSize>;
 
 struct FileDate {
@@ -43,18 +45,22 @@ class DatabaseBuilder {
   DatabaseBuilder(const Header& header, const RandomBlock& randomBlock, std::size_t expectedRecords = 0);
 
   void add(const Record& record);
-  // Adds records that were encoded elsewhere, with their precomputed XOR.
-  void addEncoded(std::span<const std::uint8_t> records, std::uint8_t xorOfBytes);
+
+  // Room for up to `count` records after those added so far, to be written in place (from
+  // several threads, each in its own part); commitRecords() then takes the first `used`
+  // records of that room, whose bytes XOR to `xorOfBytes`. Nothing else may be added between.
+  std::span<std::uint8_t> recordRoom(std::size_t count);
+  void commitRecords(std::size_t used, std::uint8_t xorOfBytes);
 
   [[nodiscard]] std::size_t recordCount() const noexcept { return records_; }
   [[nodiscard]] std::uint32_t dataLength() const noexcept;
   [[nodiscard]] std::uint8_t checksum() const noexcept { return checksum_; }
 
   // The complete file; the builder is spent afterwards.
-  std::vector<std::uint8_t> finish();
+  FileBytes finish();
 
  private:
-  std::vector<std::uint8_t> bytes_;
+  FileBytes bytes_;
   std::size_t records_ = 0;
   std::uint8_t checksum_ = kChecksumStart;
 };

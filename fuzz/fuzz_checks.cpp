@@ -462,7 +462,7 @@ void checkConversion(std::string_view input) {
   std::vector<std::size_t> progress;
   const EncodedDatabase db =
       encodeDatabase(table, header, block, random, [&](std::size_t n) { progress.push_back(n); });
-  const std::vector<std::uint8_t>& f = db.bytes;
+  const FileBytes& f = db.bytes;
   REQUIRE(f.size() >= 64, "file: only " + std::to_string(f.size()) + " bytes");
 
   std::size_t n = 0;

@@ -1,4 +1,5 @@
 // Whole conversion runs, checked by reading the written file back.
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -162,6 +163,52 @@ TEST(ConversionDates, ParseAndEpoch) {
   EXPECT_FALSE(parseIsoDate("yesterday"));
   EXPECT_EQ(dateFromUnixSeconds(0), (FileDate{1970, 1, 1}));
   EXPECT_EQ(dateFromUnixSeconds(1730764800 + 86399), (FileDate{2024, 11, 5}));  // 23:59:59 UTC
+}
+
+}  // namespace
+}  // namespace solvane
+
+namespace solvane {
+namespace {
+
+// A large table is encoded in two parts on two threads, the second part written where its
+// records would go if no row were left out. Rows left out in either part (out of range) must
+// give the file that adding the records one by one gives.
+TEST(EncodeDatabase, TwoPartsGiveTheOneByOneFileWhereverRowsAreLeftOut) {
+  constexpr std::size_t kRows = 80'000;  // well above the two-thread threshold
+  const RandomBytes random(5);
+  const Header header = makeHeader({2024, 11, 5});
+  struct Case {
+    const char* name;
+    std::vector<std::size_t> outOfRange;
+  };
+  const Case cases[] = {
+      {"none left out", {}},
+      {"left out in the first part", {0, 1, 17, kRows / 2 - 1}},
+      {"left out in the second part", {kRows / 2, kRows - 1}},
+      {"left out in both", {3, kRows / 2 + 5, kRows - 2}},
+  };
+  for (const Case& c : cases) {
+    CameraTable table;
+    for (std::size_t i = 0; i < kRows; ++i) {
+      const bool out = std::find(c.outOfRange.begin(), c.outOfRange.end(), i) != c.outOfRange.end();
+      const std::string lat = out ? "95.5" : std::to_string(33.0 + static_cast<double>(i) * 1e-5);
+      const std::string x2 = i % 7 == 0 ? "127.5" : "";
+      const std::vector<std::string> row{std::to_string(i), "126.9", lat, std::to_string(i % 40), "60", "1",
+                                         std::to_string(i % 360), "", x2, "37.5", "", "", "", "12"};
+      const std::vector<std::string_view> views(row.begin(), row.end());
+      table.appendRow(views, static_cast<ItemData>(i));
+    }
+    DatabaseBuilder oneByOne(header, random.block());
+    for (std::size_t i = 0; i < kRows; ++i) {
+      const auto [r1, r2] = random.recordBytes(i);
+      if (const auto record = encodeRecord(RecordCells::fromRow(table.cells(i)), r1, r2)) oneByOne.add(*record);
+    }
+    const FileBytes expected = oneByOne.finish();
+    const EncodedDatabase db = encodeDatabase(table, header, random.block(), random);
+    EXPECT_EQ(db.records, kRows - c.outOfRange.size()) << c.name;
+    EXPECT_TRUE(db.bytes == expected) << c.name;
+  }
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ TEST(DatabaseFile, WholeFileWorkedExample) {
   const Header header = makeHeader({2024, 11, 5});
   DatabaseBuilder builder(header, block);
   builder.add(*encodeRecord({"12.3456", "45.6789", "3", "80", "1", "270", "12.4", "45.7", "275"}, 0, 0));
-  const std::vector<std::uint8_t> file = builder.finish();
+  const FileBytes file = builder.finish();
   ASSERT_EQ(file.size(), 128u);
   const std::vector<std::uint8_t> expectedHeader{0x72, 0x75, 0x64, 0x62, 0x05, 0x0B, 0xE8, 0x07,
                                                  0x72, 0x31, 0x72, 0x40, 0x00, 0x00, 0x00, 0x30};

@@ -102,7 +102,8 @@ std::vector<std::uint8_t> goodFile(std::size_t records = 5) {
                           static_cast<std::uint8_t>(i * 13)));
     }
   }
-  return b.finish();
+  const FileBytes file = b.finish();
+  return {file.begin(), file.end()};
 }
 
 TEST(InspectDatabase, AGoodFileIsValid) {
@@ -203,7 +204,7 @@ TEST(InspectDatabase, EndPointOutOfRangeIsANoteOnly) {
 }
 
 // Every row of the (sorted) table against the records, skipping what the conversion skips.
-void expectRoundTrip(const CameraTable& table, const std::vector<std::uint8_t>& file) {
+void expectRoundTrip(const CameraTable& table, std::span<const std::uint8_t> file) {
   const DatabaseInspection r = inspectDatabase(file);
   ASSERT_TRUE(r.valid()) << r.problems[0].offset << ": " << r.problems[0].what;
   std::size_t k = 0;
