@@ -295,9 +295,14 @@ std::uint64_t orderedBits(double latitude) noexcept {
 
 }  // namespace
 
+// 12 bytes rather than 16: the radix passes move less memory.
 struct CameraTable::SortKey {
-  std::uint64_t latitude;  // orderedBits
+  std::uint32_t low, high;  // orderedBits of the latitude
   std::uint32_t index;
+  SortKey() noexcept {}  // left unset: every key is written before it is read
+  SortKey(std::uint64_t bits, std::uint32_t i) noexcept
+      : low(static_cast<std::uint32_t>(bits)), high(static_cast<std::uint32_t>(bits >> 32)), index(i) {}
+  [[nodiscard]] std::uint64_t latitude() const noexcept { return std::uint64_t{high} << 32 | low; }
 };
 
 namespace {
@@ -314,16 +319,16 @@ void radixSort(std::span<SortKey> keys, std::span<SortKey> scratch) {
   if (keys.size() < 2) return;
   std::vector<std::array<std::uint32_t, kMask + 1>> counts(kPasses);
   for (const SortKey& k : keys) {
-    for (std::size_t p = 0; p < kPasses; ++p) ++counts[p][(k.latitude >> (p * kBits)) & kMask];
+    for (std::size_t p = 0; p < kPasses; ++p) ++counts[p][(k.latitude() >> (p * kBits)) & kMask];
   }
   std::span<SortKey> from = keys, to = scratch;
   for (std::size_t p = 0; p < kPasses; ++p) {
     auto& count = counts[p];
     const unsigned shift = static_cast<unsigned>(p) * kBits;
-    if (count[(from[0].latitude >> shift) & kMask] == from.size()) continue;
+    if (count[(from[0].latitude() >> shift) & kMask] == from.size()) continue;
     std::uint32_t sum = 0;
     for (std::uint32_t& c : count) sum += std::exchange(c, sum);  // counts -> first positions
-    for (const SortKey& k : from) to[count[(k.latitude >> shift) & kMask]++] = k;
+    for (const SortKey& k : from) to[count[(k.latitude() >> shift) & kMask]++] = k;
     std::swap(from, to);
   }
   if (from.data() != keys.data()) std::copy(from.begin(), from.end(), keys.begin());
@@ -367,7 +372,7 @@ void CameraTable::sortByLatitude() {
   auto a = keys.begin(), aEnd = keys.begin() + static_cast<std::ptrdiff_t>(mid);
   auto b = aEnd, bEnd = keys.end();
   // Equal latitudes: the first half's row comes first.
-  while (a != aEnd && b != bEnd) sorted.push_back(rows_[(b->latitude < a->latitude ? *b++ : *a++).index]);
+  while (a != aEnd && b != bEnd) sorted.push_back(rows_[(b->latitude() < a->latitude() ? *b++ : *a++).index]);
   for (; a != aEnd; ++a) sorted.push_back(rows_[a->index]);
   for (; b != bEnd; ++b) sorted.push_back(rows_[b->index]);
   rows_ = std::move(sorted);

@@ -28,7 +28,7 @@ struct LargeAllocator {
   using value_type = T;
   LargeAllocator() noexcept = default;
   template <typename U>
-  LargeAllocator(const LargeAllocator<U>&) noexcept {}  // NOLINT: rebinding is implicit
+  LargeAllocator(const LargeAllocator<U>&) noexcept {}  // implicit, as rebinding needs
 
   [[nodiscard]] T* allocate(std::size_t n) {
     if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();

@@ -1,6 +1,7 @@
 #include "convert/database_file.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace solvane {
 namespace {
@@ -36,8 +37,19 @@ std::size_t fillLength(std::size_t records) noexcept {
 }
 
 std::uint8_t xorBytes(std::span<const std::uint8_t> bytes) noexcept {
-  std::uint8_t x = 0;
-  for (const std::uint8_t b : bytes) x ^= b;
+  // Eight bytes at a time, then the eight lanes folded into one.
+  std::uint64_t wide = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, bytes.data() + i, 8);
+    wide ^= w;
+  }
+  wide ^= wide >> 32;
+  wide ^= wide >> 16;
+  wide ^= wide >> 8;
+  auto x = static_cast<std::uint8_t>(wide);
+  for (; i < bytes.size(); ++i) x ^= bytes[i];
   return x;
 }
 

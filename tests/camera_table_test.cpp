@@ -1,4 +1,5 @@
 #include "app/camera_table.h"
+#include "app/line_fields.h"
 
 #include <memory>
 #include <string>
@@ -127,6 +128,41 @@ TEST(CameraTable, SortByLatitudeIsStableAndUsesEachRowsOwnLatitude) {
   }
   t.sortByLatitude();
   EXPECT_EQ(column(t, 0), (std::vector<std::string>{"6", "2", "1", "5", "4", "0", "3", "7"}));
+}
+
+}  // namespace
+}  // namespace solvane
+
+namespace solvane {
+namespace {
+
+// Both ways of reading fields (the whole split, and one field alone) against a plain split,
+// over lines of every length with commas anywhere (bytes with the high bit set among them).
+TEST(SplitFields, MatchesAPlainSplitForAnyLine) {
+  std::uint32_t state = 12345;
+  const auto next = [&] { return state = state * 1103515245u + 12345u; };
+  const char alphabet[] = {',', ',', '1', '.', 'a', '\xAC', '\x2D', '\x2B', ' ', '\xFF'};
+  for (int round = 0; round < 3000; ++round) {
+    std::string line(next() % 70, ' ');
+    for (char& c : line) c = alphabet[(next() >> 16) % sizeof alphabet];
+    std::vector<std::string_view> plain;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= line.size(); ++i) {
+      if (i == line.size() || line[i] == ',') {
+        plain.push_back(std::string_view(line).substr(start, i - start));
+        start = i + 1;
+      }
+    }
+    const LineFields f = splitFields(line);
+    ASSERT_EQ(f.count, plain.size()) << line;
+    EXPECT_EQ(f.last, plain.back()) << line;
+    for (std::size_t k = 0; k < f.kept(); ++k) ASSERT_EQ(f.cells[k], plain[k]) << line << " field " << k;
+    for (int column = 0; column < kColumnCount + 2; ++column) {
+      const std::string_view expected =
+          static_cast<std::size_t>(column) < plain.size() ? plain[static_cast<std::size_t>(column)] : std::string_view();
+      ASSERT_EQ(fieldOf(line, column), expected) << line << " column " << column;
+    }
+  }
 }
 
 }  // namespace

@@ -134,6 +134,18 @@ TEST(DatabaseFile, LengthsAndFillForEveryRecordCountModEight) {
   EXPECT_EQ(empty[15], 0x4A ^ 0x5A);
 }
 
+TEST(DatabaseFile, XorOfBytesForEveryLengthAndOffset) {
+  std::vector<std::uint8_t> bytes(64);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 37 + 11);
+  for (std::size_t from = 0; from < 9; ++from) {
+    for (std::size_t length = 0; from + length <= bytes.size(); ++length) {
+      std::uint8_t expected = 0;
+      for (std::size_t i = from; i < from + length; ++i) expected ^= bytes[i];
+      ASSERT_EQ(xorBytes(std::span(bytes).subspan(from, length)), expected) << from << "+" << length;
+    }
+  }
+}
+
 TEST(DatabaseFile, NameUsesTheYearModuloTwoHundredFiftySix) {
   EXPECT_EQ(databaseFileName(makeHeader({2100, 1, 1})), "DB_1000101.dbh");
   EXPECT_EQ(databaseFileName(makeHeader({2000, 12, 31})), "DB_001231.dbh");
