@@ -1,6 +1,8 @@
 #include "load/normal_list.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <exception>
 #include <string>
 #include <system_error>
@@ -35,14 +37,30 @@ void applyTypeRule(LineFields& f, std::size_t endedFields) {
   }
 }
 
+// The header line is held aside rather than stored as row 0 and deleted afterwards, which would
+// move every other row of a large table. A list that fails, or a read that stops, leaves the
+// table as if it had been stored: header row first. A parser of a list's later part cannot know
+// whether an earlier part holds the header, so it stores every line; append() takes its first
+// row out as the header when the earlier part had none.
 class NormalParser {
  public:
-  NormalParser(CameraTable& table, std::string_view name) : table_(table), name_(name) {}
+  enum class Part { kWhole, kLater };
+  NormalParser(CameraTable& table, std::string_view name, Part part = Part::kWhole)
+      : table_(table), name_(name), part_(part) {}
 
   void line(std::string_view text, std::size_t lineNumber) {
     // The first field starts with "//" exactly when the line does.
     if (text.empty() || startsWithComment(text)) return;
-    if (!headerLine_) headerLine_ = lineNumber;
+    if (!headerLine_) {
+      headerLine_ = lineNumber;
+      if (part_ == Part::kWhole) {
+        LineFields f = splitFields(text);
+        applyTypeRule(f, f.count - 1);
+        holdHeader(f.cells);
+        ++rowIndex_;
+        return;
+      }
+    }
     table_.appendLine(text, typeReadsAsThree(text), static_cast<ItemData>(rowIndex_));
     ++rowIndex_;
   }
@@ -50,6 +68,7 @@ class NormalParser {
   // The line the read stopped in: its row exists once a comma was read, holding the fields
   // that commas had ended, and it is neither tested as a comment nor numbered.
   void interruptedLine(std::string_view text) {
+    putBackHeaderRow();
     const std::size_t lastComma = text.rfind(',');
     if (lastComma == std::string_view::npos) return;
     LineFields f = splitFields(text.substr(0, lastComma));
@@ -60,32 +79,51 @@ class NormalParser {
   // Takes over the rows of a parser that read the lines right after this one's `ownLines`
   // lines: its rows follow ours and its item data continue our series.
   void append(NormalParser& later, std::size_t ownLines) {
-    if (!headerLine_ && later.headerLine_) headerLine_ = ownLines + later.headerLine_;
+    if (!headerLine_ && later.headerLine_) {
+      headerLine_ = ownLines + later.headerLine_;
+      holdHeader(later.table_.cells(0));
+      later.table_.deleteRow(0);
+    }
     table_.appendTable(std::move(later.table_), static_cast<ItemData>(rowIndex_));
     rowIndex_ += later.rowIndex_;
   }
 
   std::optional<LoadError> finish() {
-    const std::string_view second = table_.cell(0, kX);
-    if (table_.rowCount() == 0 || second != "X") {
+    const std::string_view second = header_[kX];
+    if (headerLine_ == 0 || second != "X") {
       std::string detail = "\"" + std::string(name_) + "\"";
-      if (table_.rowCount() == 0) {
+      if (headerLine_ == 0) {
         detail += ": there is no header line (the file holds no list)";
       } else {
         detail += ", line " + std::to_string(headerLine_) +
                   ": the header line's second field must be \"X\", not \"" + std::string(second) + "\"";
       }
+      putBackHeaderRow();
       return LoadError{kErrorWrongFile, std::move(detail)};
     }
-    table_.deleteRow(0);
     return std::nullopt;
   }
 
  private:
+  // Copies: the cells may lie in the line reader's scratch or in a table about to change.
+  void holdHeader(const RowCells& cells) {
+    for (std::size_t c = 0; c < cells.size(); ++c) header_[c].assign(cells[c]);
+  }
+
+  void putBackHeaderRow() {
+    if (headerLine_ == 0 || part_ != Part::kWhole) return;
+    std::array<std::string_view, kColumnCount> cells;
+    for (std::size_t c = 0; c < cells.size(); ++c) cells[c] = header_[c];
+    table_.insertRow(0, cells[0]);
+    table_.setCells(0, 1, std::span(cells).subspan(1));
+  }
+
   CameraTable& table_;
   std::string_view name_;
+  Part part_;
   std::size_t rowIndex_ = 0;
   std::size_t headerLine_ = 0;
+  std::array<std::string, kColumnCount> header_;
 };
 
 // Below this size a second thread costs more than it saves.
@@ -144,17 +182,25 @@ std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readC
   // Declared before the thread, so they outlive it even when this thread throws.
   CameraTable laterTable;
   laterTable.shareKeptText(table);  // its rows refer to the same bytes
-  NormalParser later(laterTable, name);
+  NormalParser later(laterTable, name, NormalParser::Part::kLater);
   LineReader laterLines(second);
   std::exception_ptr laterFailure;
+  // Each thread counts the line feeds of its own part; this thread sizes the table for both.
+  constexpr std::size_t kNotCounted = static_cast<std::size_t>(-1);
+  std::atomic<std::size_t> laterLineFeeds{kNotCounted};
+  const auto countSecond = [&] {
+    laterLineFeeds.store(lineFeeds(second));
+    laterLineFeeds.notify_one();
+  };
   const auto parseSecond = [&] {
-    laterTable.reserveRows(lineFeeds(second));
+    laterTable.reserveRows(laterLineFeeds.load());
     std::string_view text;
     while (laterLines.next(text)) later.line(text, laterLines.lineNumber());
   };
   std::jthread helper;
   try {
     helper = std::jthread([&] {
+      countSecond();
       try {
         parseSecond();
       } catch (...) {
@@ -165,7 +211,13 @@ std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readC
     // No thread to be had: the second part is parsed here after the first.
   }
 
-  table.reserveRows(lineFeeds(bytes) + 1 + roomAfter);
+  const std::size_t firstLineFeeds = lineFeeds(first);
+  if (helper.joinable()) {
+    laterLineFeeds.wait(kNotCounted);
+  } else {
+    countSecond();
+  }
+  table.reserveRows(firstLineFeeds + laterLineFeeds.load() + 1 + roomAfter);
   NormalParser parser(table, name);
   LineReader lines(first);
   std::string_view text;
