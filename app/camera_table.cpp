@@ -351,7 +351,7 @@ void CameraTable::sortByLatitude() {
   };
 
   // A large table is sorted in two halves, the second on a helper thread, and the halves are
-  // merged straight into the new row order.
+  // merged straight into the new row order, again on both threads.
   std::size_t mid = n;
   std::jthread helper;
   if (n >= kParallelSortRows) {
@@ -367,14 +367,43 @@ void CameraTable::sortByLatitude() {
 
   LargeVector<SortKey>().swap(scratch);  // give its memory back before the new row order is built
 
-  LargeVector<Row> sorted;
-  sorted.reserve(n);
-  auto a = keys.begin(), aEnd = keys.begin() + static_cast<std::ptrdiff_t>(mid);
-  auto b = aEnd, bEnd = keys.end();
-  // Equal latitudes: the first half's row comes first.
-  while (a != aEnd && b != bEnd) sorted.push_back(rows_[(b->latitude() < a->latitude() ? *b++ : *a++).index]);
-  for (; a != aEnd; ++a) sorted.push_back(rows_[a->index]);
-  for (; b != bEnd; ++b) sorted.push_back(rows_[b->index]);
+  LargeVector<Row> sorted(n);  // left unset; every place is filled below
+  const std::span<const SortKey> first(keys.data(), mid), second(keys.data() + mid, n - mid);
+  const auto mergeInto = [&](std::size_t a, std::size_t aEnd, std::size_t b, std::size_t bEnd, std::size_t out) {
+    // Equal latitudes: the first half's row comes first.
+    while (a != aEnd && b != bEnd) {
+      sorted[out++] = rows_[(second[b].latitude() < first[a].latitude() ? second[b++] : first[a++]).index];
+    }
+    for (; a != aEnd; ++a) sorted[out++] = rows_[first[a].index];
+    for (; b != bEnd; ++b) sorted[out++] = rows_[second[b].index];
+  };
+  // The first `k` rows of the merge take `i` keys from the first half and k - i from the
+  // second: found by bisection, the two stretches merge independently.
+  const std::size_t k = n / 2;
+  std::size_t lo = k > second.size() ? k - second.size() : 0, hi = std::min(k, first.size());
+  while (lo < hi) {
+    const std::size_t i = lo + (hi - lo) / 2;
+    if (first[i].latitude() <= second[k - i - 1].latitude()) {
+      lo = i + 1;
+    } else {
+      hi = i;
+    }
+  }
+  const std::size_t i = lo;
+  std::jthread merger;
+  if (second.size() > 0) {
+    try {
+      merger = std::jthread([&mergeInto, i, k, &first, &second] { mergeInto(i, first.size(), k - i, second.size(), k); });
+    } catch (const std::system_error&) {
+      // No thread to be had: the second stretch is merged here after the first.
+    }
+  }
+  mergeInto(0, i, 0, k - i, 0);
+  if (merger.joinable()) {
+    merger.join();
+  } else {
+    mergeInto(i, first.size(), k - i, second.size(), k);
+  }
   rows_ = std::move(sorted);
 }
 

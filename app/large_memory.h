@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <memory>
 #include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace solvane {
@@ -37,10 +39,22 @@ struct LargeAllocator {
   }
   void deallocate(T* p, std::size_t n) noexcept { deallocateLarge(p, n * sizeof(T)); }
 
+  // Elements made without a value are left unset (default-initialised), not zeroed: these
+  // arrays are filled right after they are sized, and zeroing would touch every page twice.
+  template <typename U>
+  void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    std::construct_at(p, std::forward<Args>(args)...);
+  }
+
   template <typename U>
   friend bool operator==(const LargeAllocator&, const LargeAllocator<U>&) noexcept { return true; }
 };
 
+// Note: resize() and the sizing constructor leave new elements unset.
 template <typename T>
 using LargeVector = std::vector<T, LargeAllocator<T>>;
 
