@@ -1,5 +1,10 @@
 #include "load/load_command.h"
 
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <utility>
+
 #include "load/autodoria_list.h"
 #include "load/normal_list.h"
 #include "load/source_file.h"
@@ -23,40 +28,85 @@ bool openFailed(const SourceRead& read) { return read.error && read.error->messa
 
 }  // namespace
 
+namespace {
+
+// The Autodoria list, read and parsed into a table of its own.
+struct AutodoriaPart {
+  SourceRead read;
+  CameraTable rows;
+  std::optional<LoadError> error;
+
+  void load(const std::filesystem::path& path) {
+    read = readSourceFile(path);
+    if (openFailed(read)) {
+      error = read.error;
+      return;
+    }
+    error = firstError(read, parseAutodoriaList(read.bytes(), !read.error, rows, displayPath(path)));
+  }
+};
+
+}  // namespace
+
 LoadResult loadSources(CameraTable& table, const SourcePaths& paths) {
   LoadResult result;
   table.deleteAllRows();
-  // Both lists are read before either is parsed, so the normal list can leave room for the
-  // Autodoria rows and a large table is never copied into a larger one. Errors still come in
-  // the order of the lists.
-  std::optional<SourceRead> normal;
-  if (!paths.normal.empty()) {
-    normal = readSourceFile(paths.normal);
-    if (openFailed(*normal)) {
-      result.error = normal->error;
-      return result;
+
+  // The Autodoria list is read and parsed on a helper thread while this thread reads the
+  // normal list; its rows are put after the normal rows (item data continuing their series)
+  // once those are in. Errors still come in the order of the lists.
+  AutodoriaPart autodoria;
+  std::exception_ptr autodoriaFailure;
+  std::jthread helper;
+  const bool withAutodoria = !paths.autodoria.empty();
+  const auto loadAutodoria = [&] {
+    try {
+      autodoria.load(paths.autodoria);
+    } catch (...) {
+      autodoriaFailure = std::current_exception();
+    }
+  };
+  bool autodoriaDone = !withAutodoria;
+  const auto finishAutodoria = [&] {
+    if (autodoriaDone) return;
+    autodoriaDone = true;
+    if (helper.joinable()) {
+      helper.join();
+    } else {
+      loadAutodoria();  // no thread was to be had
+    }
+    if (autodoriaFailure) std::rethrow_exception(std::exchange(autodoriaFailure, nullptr));
+  };
+  if (withAutodoria) {
+    try {
+      helper = std::jthread(loadAutodoria);
+    } catch (const std::system_error&) {
+      // Loaded here after the normal list instead.
     }
   }
-  std::optional<SourceRead> autodoria;
-  if (!paths.autodoria.empty()) autodoria = readSourceFile(paths.autodoria);
 
-  if (normal) {
-    // Two lines make one section, so this is room enough for the Autodoria rows.
-    const std::size_t roomAfter = autodoria ? lineFeeds(autodoria->bytes()) / 2 + 2 : 0;
-    const std::string_view bytes = keepFor(table, *normal, true);
-    result.error = firstError(*normal, parseNormalList(bytes, !normal->error, table, displayPath(paths.normal),
-                                                       roomAfter));
+  if (!paths.normal.empty()) {
+    SourceRead normal = readSourceFile(paths.normal);
+    if (openFailed(normal)) {
+      result.error = normal.error;
+      return result;  // the helper is joined on the way out
+    }
+    finishAutodoria();  // its row count sizes the table
+    const std::string_view bytes = keepFor(table, normal, true);
+    result.error = firstError(normal, parseNormalList(bytes, !normal.error, table, displayPath(paths.normal),
+                                                      autodoria.rows.rowCount()));
     if (result.error) return result;
     result.total = table.rowCount();
   }
-  if (autodoria) {
-    if (openFailed(*autodoria)) {
-      result.error = autodoria->error;
+  if (withAutodoria) {
+    finishAutodoria();
+    if (openFailed(autodoria.read)) {
+      result.error = autodoria.error;
       return result;
     }
-    const std::string_view bytes = keepFor(table, *autodoria, false);
-    result.error = firstError(*autodoria, parseAutodoriaList(bytes, !autodoria->error, table,
-                                                             displayPath(paths.autodoria)));
+    const ItemData firstItem = static_cast<ItemData>(table.rowCount());
+    table.appendTable(std::move(autodoria.rows), firstItem);
+    result.error = autodoria.error;
     if (result.error) return result;
     result.total = table.rowCount();
   }
