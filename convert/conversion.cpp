@@ -7,14 +7,9 @@
 #include <thread>
 
 #include "convert/output_file.h"
+#include "convert/record_writer.h"
 
 namespace solvane {
-namespace {
-
-constexpr std::size_t kProgressEvery = 4096;
-
-}  // namespace
-
 FileDate dateFromUnixSeconds(std::int64_t seconds) {
   using namespace std::chrono;
   const sys_seconds t{std::chrono::seconds{seconds}};
@@ -54,39 +49,39 @@ std::filesystem::path outputPathFor(const std::filesystem::path& outputDir, cons
 
 namespace {
 
-// Records written in place into one part of the file's record room, with their XOR.
-struct RecordSink {
-  std::uint8_t* out;
-  std::size_t records = 0;
-  std::uint8_t xorOfBytes = 0;
-  void add(const Record& record) noexcept {
-    std::memcpy(out + records * kRecordSize, record.data(), kRecordSize);
-    xorOfBytes ^= xorBytes(record);
-    ++records;
+// The file image in memory, sized for the most the table can give.
+class MemoryTarget final : public RecordTarget {
+ public:
+  explicit MemoryTarget(FileBytes& bytes) : bytes_(bytes) {}
+  bool writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    if (offset > bytes_.size() || bytes.size() > bytes_.size() - offset) return false;
+    std::memcpy(bytes_.data() + offset, bytes.data(), bytes.size());
+    return true;
   }
-  [[nodiscard]] std::size_t recordCount() const noexcept { return records; }
+  bool moveDown(std::uint64_t from, std::uint64_t to, std::uint64_t length) override {
+    if (from > bytes_.size() || length > bytes_.size() - from || to > from) return false;
+    std::memmove(bytes_.data() + to, bytes_.data() + from, length);
+    return true;
+  }
+
+ private:
+  FileBytes& bytes_;
 };
 
-// Below this many rows a second thread costs more than it saves.
-constexpr std::size_t kParallelEncodeRows = 1u << 15;
-// After the sort, consecutive rows lie far apart in memory; reading this many rows ahead
-// hides most of the wait for them.
-constexpr std::size_t kPrefetchDistance = 16;
-
-// Encodes rows [begin, end) into `sink` in table order. Every kProgressEvery rows it calls
-// `tick` with the records so far; a false result stops it. The random bytes depend only on
-// the row's position, so stretches can be encoded on different threads.
-template <typename Tick>
-bool encodeRows(const CameraTable& table, const RandomBytes& random, std::size_t begin, std::size_t end,
-                RecordSink& sink, Tick&& tick) {
-  for (std::size_t i = begin; i < end; ++i) {
-    if ((i - begin) % kProgressEvery == 0 && i != begin && !tick(sink.recordCount())) return false;
-    table.prefetchRow(i + kPrefetchDistance);
-    const auto [r1, r2] = random.recordBytes(i);
-    if (const auto record = encodeRecord(RecordCells::fromRow(table.cells(i)), r1, r2)) sink.add(*record);
+// The file being written.
+class FileTarget final : public RecordTarget {
+ public:
+  explicit FileTarget(OutputFile& file) : file_(file) {}
+  bool writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    return file_.writeAt(offset, bytes);
   }
-  return true;
-}
+  bool moveDown(std::uint64_t from, std::uint64_t to, std::uint64_t length) override {
+    return file_.moveDown(from, to, length);
+  }
+
+ private:
+  OutputFile& file_;
+};
 
 }  // namespace
 
@@ -94,57 +89,16 @@ EncodedDatabase encodeDatabase(const CameraTable& table, const Header& header, c
                                const RandomBytes& random, const ProgressFn& progress,
                                const std::atomic<bool>* cancel) {
   EncodedDatabase out;
-  const std::size_t rows = table.rowCount();
-  DatabaseBuilder builder(header, block, rows);
-  auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
-
-  // Every row gets the place its record would have if no row were left out. The second half
-  // of the rows is encoded on a helper thread into its part of that room, the first half here;
-  // when the first half left rows out, the second half's records move up behind it.
-  const std::span<std::uint8_t> room = builder.recordRoom(rows);
-  const std::size_t split = rows >= kParallelEncodeRows ? rows / 2 : rows;
-  RecordSink first{room.data()};
-  RecordSink second{room.data() + split * kRecordSize};
-  std::atomic<std::size_t> secondDone{0};
-  std::atomic<bool> secondStopped{false};
-  std::jthread helper;
-  if (split < rows) {
-    try {
-      helper = std::jthread([&] {
-        const bool finished = encodeRows(table, random, split, rows, second, [&](std::size_t done) {
-          secondDone.store(done, std::memory_order_relaxed);
-          return !cancelled();
-        });
-        if (!finished) secondStopped.store(true, std::memory_order_relaxed);
-      });
-    } catch (const std::system_error&) {
-      // No thread to be had: everything is encoded here.
-    }
-  }
-  const std::size_t firstEnd = helper.joinable() ? split : rows;
-  const bool firstFinished = encodeRows(table, random, 0, firstEnd, first, [&](std::size_t done) {
-    if (cancelled()) return false;
-    if (progress) progress(done + secondDone.load(std::memory_order_relaxed));
-    return true;
-  });
-  if (helper.joinable()) helper.join();
-  if (!firstFinished || secondStopped.load()) {
+  out.bytes.resize(fileSize(table.rowCount()));
+  MemoryTarget target(out.bytes);
+  const WrittenRecords written = writeRecords(table, header, block, random, target, progress, cancel);
+  if (written.cancelled || written.failed) {
+    out.bytes = FileBytes();
     out.cancelled = true;
     return out;
   }
-  std::size_t used = first.records;
-  std::uint8_t xorOfBytes = first.xorOfBytes;
-  if (firstEnd < rows) {
-    if (first.records < split) {
-      std::memmove(room.data() + first.records * kRecordSize, second.out, second.records * kRecordSize);
-    }
-    used += second.records;
-    xorOfBytes ^= second.xorOfBytes;
-  }
-  builder.commitRecords(used, xorOfBytes);
-  out.records = builder.recordCount();
-  out.bytes = builder.finish();
-  if (progress) progress(out.records);
+  out.records = written.records;
+  out.bytes.resize(written.fileSize);
   return out;
 }
 
@@ -154,25 +108,29 @@ ConversionResult convertTable(const CameraTable& table, const std::filesystem::p
   ConversionResult result;
   result.rowsLoaded = table.rowCount();
   result.outputPath = outputPathFor(outputDir, header);
-  EncodedDatabase encoded = encodeDatabase(table, header, block, random, progress, cancel);
-  if (encoded.cancelled) {
+  const auto fail = [&](const WriteError& error) {
+    result.status = ConversionStatus::kWriteFailed;
+    result.message = error.message;
+    result.detail = error.detail;
+    return result;
+  };
+  // The records go to the file as they are made; the file becomes the database only when
+  // it is complete.
+  OutputFile file(result.outputPath);
+  if (file.failure()) return fail(*file.failure());
+  FileTarget target(file);
+  const WrittenRecords written = writeRecords(table, header, block, random, target, progress, cancel);
+  if (written.failed) return fail(file.failure().value_or(WriteError{"File write Error : " + result.outputPath.string(), "the write failed"}));
+  if (written.cancelled) {
     result.status = ConversionStatus::kCancelled;
     result.message = "Conversion cancelled.";
     return result;
   }
-  if (encoded.records > kMaxRecords) {
-    result.status = ConversionStatus::kWriteFailed;
-    result.message = "File write Error : " + result.outputPath.string();
-    result.detail = "too many records for one database file";
-    return result;
+  if (written.records > kMaxRecords) {
+    return fail({"File write Error : " + result.outputPath.string(), "too many records for one database file"});
   }
-  result.recordsWritten = encoded.records;
-  if (const auto error = writeFileAtomically(result.outputPath, encoded.bytes)) {
-    result.status = ConversionStatus::kWriteFailed;
-    result.message = error->message;
-    result.detail = error->detail;
-    return result;
-  }
+  result.recordsWritten = written.records;
+  if (const auto error = file.commit(written.fileSize)) return fail(*error);
   result.status = ConversionStatus::kConverted;
   result.message = conversionEndMessage(result.outputPath);
   return result;

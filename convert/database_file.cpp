@@ -1,5 +1,6 @@
 #include "convert/database_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -36,6 +37,20 @@ std::size_t fillLength(std::size_t records) noexcept {
   return written % 64 == 0 ? 0 : 64 - written % 64;
 }
 
+std::uint32_t dataLength(std::size_t records) noexcept {
+  return static_cast<std::uint32_t>(kRandomBlockSize + kRecordSize * (records + 1));
+}
+
+std::size_t fileSize(std::size_t records) noexcept {
+  return kHeaderSize + kRandomBlockSize + kRecordSize * (records + 1) + fillLength(records);
+}
+
+Header finishedHeader(Header header, std::size_t records, std::uint8_t checksum) noexcept {
+  putLe32(header.data() + 11, dataLength(records));
+  header[15] = checksum;
+  return header;
+}
+
 std::uint8_t xorBytes(std::span<const std::uint8_t> bytes) noexcept {
   // Eight bytes at a time, then the eight lanes folded into one.
   std::uint64_t wide = 0;
@@ -69,27 +84,10 @@ void DatabaseBuilder::add(const Record& record) {
   ++records_;
 }
 
-std::span<std::uint8_t> DatabaseBuilder::recordRoom(std::size_t count) {
-  const std::size_t start = bytes_.size();
-  bytes_.resize(start + count * kRecordSize);
-  return std::span(bytes_).subspan(start);
-}
-
-void DatabaseBuilder::commitRecords(std::size_t used, std::uint8_t xorOfBytes) {
-  const std::size_t start = kHeaderSize + kRandomBlockSize + records_ * kRecordSize;
-  bytes_.resize(start + used * kRecordSize);
-  checksum_ ^= xorOfBytes;
-  records_ += used;
-}
-
-std::uint32_t DatabaseBuilder::dataLength() const noexcept {
-  return static_cast<std::uint32_t>(kRandomBlockSize + kRecordSize * (records_ + 1));
-}
-
 FileBytes DatabaseBuilder::finish() {
   bytes_.insert(bytes_.end(), kRecordSize + fillLength(records_), std::uint8_t{0xFF});
-  putLe32(bytes_.data() + 11, dataLength());
-  bytes_[15] = checksum_;
+  const Header header = finishedHeader(Header{}, records_, checksum_);
+  std::copy(header.begin() + 11, header.end(), bytes_.begin() + 11);
   return std::move(bytes_);
 }
 

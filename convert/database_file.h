@@ -38,6 +38,13 @@ std::string databaseFileName(const Header& header);
 // Fill bytes after the end record for a file with `records` camera records.
 std::size_t fillLength(std::size_t records) noexcept;
 
+// The data length in the header: the random block, the records and the end record.
+std::uint32_t dataLength(std::size_t records) noexcept;
+// Size of the whole file with `records` camera records.
+std::size_t fileSize(std::size_t records) noexcept;
+// The header of the finished file: the data length and the checksum in bytes 11-15.
+Header finishedHeader(Header header, std::size_t records, std::uint8_t checksum) noexcept;
+
 // Builds the file in memory. Records are added in table order; finish() appends the end
 // record and the fill and writes the data length and the checksum into the header.
 class DatabaseBuilder {
@@ -46,14 +53,7 @@ class DatabaseBuilder {
 
   void add(const Record& record);
 
-  // Room for up to `count` records after those added so far, to be written in place (from
-  // several threads, each in its own part); commitRecords() then takes the first `used`
-  // records of that room, whose bytes XOR to `xorOfBytes`. Nothing else may be added between.
-  std::span<std::uint8_t> recordRoom(std::size_t count);
-  void commitRecords(std::size_t used, std::uint8_t xorOfBytes);
-
   [[nodiscard]] std::size_t recordCount() const noexcept { return records_; }
-  [[nodiscard]] std::uint32_t dataLength() const noexcept;
   [[nodiscard]] std::uint8_t checksum() const noexcept { return checksum_; }
 
   // The complete file; the builder is spent afterwards.

@@ -44,6 +44,8 @@ class WriteFaults : public ::testing::Test {
     big_ = dir_ / "big.txt";
     writeAll(small_, cameraList(2));
     writeAll(big_, cameraList(5000));  // 120 kB of records
+    huge_ = dir_ / "huge.txt";
+    writeAll(huge_, cameraList(50000));  // 1.2 MB, encoded and written by two threads
   }
   void TearDown() override {
     std::error_code ec;
@@ -74,7 +76,7 @@ class WriteFaults : public ::testing::Test {
 
   std::string target() const { return (out_ / kName).string(); }
 
-  fs::path dir_, out_, small_, big_;
+  fs::path dir_, out_, small_, big_, huge_;
 };
 
 TEST_F(WriteFaults, MissingOutputFolderIsReportedAndNotCreated) {
@@ -116,24 +118,31 @@ TEST_F(WriteFaults, FullDiskFailsTheWriteAndKeepsTheEarlierFile) {
   } unmount{out_};
   earlierDatabase();
   const Snapshot before = snapshot(out_);
-  const Outcome r = runSolvane(convert(big_, out_, 2));
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "File write Error : " + target() + "\nNo space left on device\n");
-  EXPECT_EQ(snapshot(out_), before);
+  for (const fs::path& list : {big_, huge_}) {
+    const Outcome r = runSolvane(convert(list, out_, 2));
+    EXPECT_EQ(r.exitCode, 1) << list;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "File write Error : " + target() + "\nNo space left on device\n") << list;
+    EXPECT_EQ(snapshot(out_), before) << list;
+  }
 }
 
 TEST_F(WriteFaults, FileSizeLimitFailsTheWriteAndKeepsTheEarlierFile) {
   earlierDatabase();
   const Snapshot before = snapshot(out_);
   ChildSetup setup;
-  setup.fileSizeLimit = 4096;
   setup.ignoreSigxfsz = true;
-  const Outcome r = runSolvane(convert(big_, out_, 2), setup);
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "File write Error : " + target() + "\nFile too large\n");
-  EXPECT_EQ(snapshot(out_), before);
+  // Limits that stop the first stretch of records, and the second one (written further on
+  // by the second thread) while the first fits.
+  const std::pair<fs::path, std::uint64_t> cases[] = {{big_, 4096}, {huge_, 4096}, {huge_, 900'000}};
+  for (const auto& [list, limit] : cases) {
+    setup.fileSizeLimit = limit;
+    const Outcome r = runSolvane(convert(list, out_, 2), setup);
+    EXPECT_EQ(r.exitCode, 1) << list << " " << limit;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "File write Error : " + target() + "\nFile too large\n") << list << " " << limit;
+    EXPECT_EQ(snapshot(out_), before) << list << " " << limit;
+  }
 }
 
 TEST_F(WriteFaults, FolderInTheWayOfTheOutputNameIsReportedAndLeftAlone) {

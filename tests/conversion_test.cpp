@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "convert/conversion.h"
@@ -173,11 +175,14 @@ namespace {
 
 // A large table is encoded in two parts on two threads, the second part written where its
 // records would go if no row were left out. Rows left out in either part (out of range) must
-// give the file that adding the records one by one gives.
+// give the file that adding the records one by one gives, in memory and on disk alike.
 TEST(EncodeDatabase, TwoPartsGiveTheOneByOneFileWhereverRowsAreLeftOut) {
   constexpr std::size_t kRows = 80'000;  // well above the two-thread threshold
   const RandomBytes random(5);
-  const Header header = makeHeader({2024, 11, 5});
+  const FileDate date{2024, 11, 5};
+  const Header header = makeHeader(date);
+  const fs::path dir = fs::temp_directory_path() / ("solvane-two-parts-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
   struct Case {
     const char* name;
     std::vector<std::size_t> outOfRange;
@@ -187,11 +192,14 @@ TEST(EncodeDatabase, TwoPartsGiveTheOneByOneFileWhereverRowsAreLeftOut) {
       {"left out in the first part", {0, 1, 17, kRows / 2 - 1}},
       {"left out in the second part", {kRows / 2, kRows - 1}},
       {"left out in both", {3, kRows / 2 + 5, kRows - 2}},
+      {"a whole first part left out", {}},
   };
   for (const Case& c : cases) {
+    const bool wholeFirstPart = std::string_view(c.name) == "a whole first part left out";
     CameraTable table;
     for (std::size_t i = 0; i < kRows; ++i) {
-      const bool out = std::find(c.outOfRange.begin(), c.outOfRange.end(), i) != c.outOfRange.end();
+      const bool out = (wholeFirstPart && i < kRows / 2) ||
+                       std::find(c.outOfRange.begin(), c.outOfRange.end(), i) != c.outOfRange.end();
       const std::string lat = out ? "95.5" : std::to_string(33.0 + static_cast<double>(i) * 1e-5);
       const std::string x2 = i % 7 == 0 ? "127.5" : "";
       const std::vector<std::string> row{std::to_string(i), "126.9", lat, std::to_string(i % 40), "60", "1",
@@ -204,11 +212,23 @@ TEST(EncodeDatabase, TwoPartsGiveTheOneByOneFileWhereverRowsAreLeftOut) {
       const auto [r1, r2] = random.recordBytes(i);
       if (const auto record = encodeRecord(RecordCells::fromRow(table.cells(i)), r1, r2)) oneByOne.add(*record);
     }
-    const FileBytes expected = oneByOne.finish();
+    const FileBytes expectedBytes = oneByOne.finish();
+    const std::string expected(expectedBytes.begin(), expectedBytes.end());
+
     const EncodedDatabase db = encodeDatabase(table, header, random.block(), random);
-    EXPECT_EQ(db.records, kRows - c.outOfRange.size()) << c.name;
-    EXPECT_TRUE(db.bytes == expected) << c.name;
+    EXPECT_EQ(db.records, oneByOne.recordCount()) << c.name;
+    EXPECT_TRUE(std::string(db.bytes.begin(), db.bytes.end()) == expected) << c.name;
+
+    const ConversionResult written = convertTable(table, dir, header, random.block(), random);
+    ASSERT_EQ(written.status, ConversionStatus::kConverted) << c.name << ": " << written.detail;
+    EXPECT_EQ(written.recordsWritten, oneByOne.recordCount()) << c.name;
+    std::ifstream in(written.outputPath, std::ios::binary);
+    const std::string onDisk{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_TRUE(onDisk == expected) << c.name << ": " << onDisk.size() << " bytes on disk, " << expected.size()
+                                    << " expected";
   }
+  std::error_code ec;
+  fs::remove_all(dir, ec);
 }
 
 }  // namespace
