@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -103,8 +104,42 @@ CameraTable::CameraTable(CameraTable&&) noexcept = default;
 CameraTable& CameraTable::operator=(CameraTable&&) noexcept = default;
 CameraTable::~CameraTable() = default;
 
-CameraTable::Row CameraTable::blobRow(const unsigned char* blob, ItemData itemData) noexcept {
-  return Row{reinterpret_cast<const char*>(blob), 0, true, false, itemData};
+CameraTable::Row CameraTable::lineRow(const char* text, std::uint32_t size, bool typeAsThree, ItemData itemData) {
+  Row row{text, size, 0, 0, typeAsThree ? 1u : 0u, 0};
+  putItem(row, itemData);
+  return row;
+}
+
+CameraTable::Row CameraTable::blobRow(const unsigned char* blob, ItemData itemData) {
+  Row row{reinterpret_cast<const char*>(blob), 0, 0, 1, 0, 0};
+  putItem(row, itemData);
+  return row;
+}
+
+void CameraTable::putItem(Row& row, ItemData value) {
+  if (value >= 0 && value < static_cast<ItemData>(kItemLimit)) {
+    row.item = static_cast<std::uint32_t>(value);
+    row.wideItem = 0;
+    return;
+  }
+  if (wideItems_.size() >= kItemLimit) {
+    // Only values still held by a row are kept; the rest were replaced long ago.
+    std::vector<ItemData> live;
+    for (Row& r : rows_) {
+      if (!r.wideItem) continue;
+      live.push_back(wideItems_[r.item]);
+      r.item = static_cast<std::uint32_t>(live.size() - 1);
+    }
+    wideItems_ = std::move(live);
+    if (wideItems_.size() >= kItemLimit) throw std::length_error("too many rows with wide item data");
+  }
+  row.item = static_cast<std::uint32_t>(wideItems_.size());
+  row.wideItem = 1;
+  wideItems_.push_back(value);
+}
+
+ItemData CameraTable::itemOf(const Row& row) const noexcept {
+  return row.wideItem ? wideItems_[row.item] : static_cast<ItemData>(row.item);
 }
 
 RowCells CameraTable::rowCells(const Row& row) noexcept {
@@ -184,7 +219,7 @@ void CameraTable::appendLine(std::string_view line, bool typeAsThree, ItemData i
     std::memcpy(copy, line.data(), line.size());
     text = copy;
   }
-  rows_.push_back(Row{text, static_cast<std::uint32_t>(line.size()), false, typeAsThree, itemData});
+  rows_.push_back(lineRow(text, static_cast<std::uint32_t>(line.size()), typeAsThree, itemData));
 }
 
 void CameraTable::setCell(std::size_t row, int column, std::string_view text) {
@@ -198,7 +233,12 @@ void CameraTable::setCells(std::size_t row, int firstColumn, std::span<const std
   std::copy_n(texts.begin(), std::min(texts.size(), cells.size() - first), cells.begin() + static_cast<std::ptrdiff_t>(first));
   // The new blob is written elsewhere before the row points to it, so the texts may be views
   // into the row's old cells; the old text stays until the next clear.
-  rows_[row] = blobRow(storeBlob(cells, usedCells(cells)), rows_[row].itemData);
+  Row changed = rows_[row];
+  changed.text = reinterpret_cast<const char*>(storeBlob(cells, usedCells(cells)));
+  changed.size = 0;
+  changed.isBlob = 1;
+  changed.typeAsThree = 0;
+  rows_[row] = changed;  // the item data stay as they were
 }
 
 std::string_view CameraTable::cell(std::size_t row, int column) const noexcept {
@@ -238,17 +278,16 @@ void CameraTable::prefetchRow(std::size_t row) const noexcept {
 #endif
 }
 
-void CameraTable::setItemData(std::size_t row, ItemData value) noexcept {
-  if (row < rows_.size()) rows_[row].itemData = value;
+void CameraTable::setItemData(std::size_t row, ItemData value) {
+  if (row < rows_.size()) putItem(rows_[row], value);
 }
 
 ItemData CameraTable::itemData(std::size_t row) const noexcept {
-  return row < rows_.size() ? rows_[row].itemData : 0;
+  return row < rows_.size() ? itemOf(rows_[row]) : 0;
 }
 
 std::ptrdiff_t CameraTable::findByItemData(ItemData value) const noexcept {
-  const auto it = std::find_if(rows_.begin(), rows_.end(),
-                               [value](const Row& r) { return r.itemData == value; });
+  const auto it = std::find_if(rows_.begin(), rows_.end(), [&](const Row& r) { return itemOf(r) == value; });
   return it == rows_.end() ? -1 : it - rows_.begin();
 }
 
@@ -262,6 +301,8 @@ void CameraTable::deleteAllRows() noexcept {
   arena_->clear();
   kept_.clear();
   kept_.shrink_to_fit();
+  wideItems_.clear();
+  wideItems_.shrink_to_fit();
 }
 
 void CameraTable::reserveRows(std::size_t additional) { rows_.reserve(rows_.size() + additional); }
@@ -276,7 +317,9 @@ void CameraTable::appendTable(CameraTable&& other, ItemData itemDataOffset) {
     if (!known) kept_.push_back(std::move(text));
   }
   for (Row row : other.rows_) {
-    row.itemData += itemDataOffset;
+    // Added as unsigned numbers: item data are the caller's values and may be anything.
+    const auto moved = static_cast<std::uintptr_t>(other.itemOf(row)) + static_cast<std::uintptr_t>(itemDataOffset);
+    putItem(row, static_cast<ItemData>(moved));
     rows_.push_back(row);
   }
   other.deleteAllRows();

@@ -4,7 +4,7 @@
 // million rows cheaply. A row loaded from a list refers to its line in the list's bytes, which
 // the table keeps, and splits it into cells when they are read; a row built or changed cell by
 // cell is packed into one blob in an append-only arena (a cell count, then each cell as a
-// length and its bytes). Either way a row costs 24 bytes plus at most the bytes of its text.
+// length and its bytes). Either way a row costs 16 bytes plus at most the bytes of its text.
 #pragma once
 
 #include <array>
@@ -86,7 +86,7 @@ class CameraTable {
   // in memory, can overlap the cache misses of several rows.
   void prefetchRow(std::size_t row) const noexcept;
 
-  void setItemData(std::size_t row, ItemData value) noexcept;
+  void setItemData(std::size_t row, ItemData value);
   [[nodiscard]] ItemData itemData(std::size_t row) const noexcept;
 
   // Position of the first row whose item data equals `value`, or -1.
@@ -106,13 +106,17 @@ class CameraTable {
   void appendTable(CameraTable&& other, ItemData itemDataOffset);
 
  private:
+  // 16 bytes: item data that a row's 29 bits cannot hold (negative or very large values) are
+  // kept in wideItems_ and the row holds their index there.
   struct Row {
-    const char* text;       // the line, or the packed blob when `isBlob`
-    std::uint32_t size;     // the line's length
-    bool isBlob;
-    bool typeAsThree;
-    ItemData itemData;
+    const char* text;            // the line, or the packed blob when `isBlob`
+    std::uint32_t size;          // the line's length
+    std::uint32_t item : 29;     // the item data, or its index in wideItems_ when `wideItem`
+    std::uint32_t isBlob : 1;
+    std::uint32_t typeAsThree : 1;
+    std::uint32_t wideItem : 1;
   };
+  static constexpr std::uint32_t kItemLimit = std::uint32_t{1} << 29;
   struct KeptText {
     std::shared_ptr<const char[]> owner;
     std::string_view bytes;
@@ -124,7 +128,10 @@ class CameraTable {
 
  private:
 
-  static Row blobRow(const unsigned char* blob, ItemData itemData) noexcept;
+  Row lineRow(const char* text, std::uint32_t size, bool typeAsThree, ItemData itemData);
+  Row blobRow(const unsigned char* blob, ItemData itemData);
+  void putItem(Row& row, ItemData value);
+  [[nodiscard]] ItemData itemOf(const Row& row) const noexcept;
   static RowCells rowCells(const Row& row) noexcept;
   [[nodiscard]] bool isKept(std::string_view line) const noexcept;
   const unsigned char* storeBlob(const RowCells& cells, int cellCount);
@@ -132,6 +139,7 @@ class CameraTable {
   LargeVector<Row> rows_;
   std::unique_ptr<Arena> arena_;
   std::vector<KeptText> kept_;
+  std::vector<ItemData> wideItems_;
 };
 
 // Latitude of a row as the sort sees it: atof of column "Y".

@@ -1,6 +1,7 @@
 #include "app/camera_table.h"
 #include "app/line_fields.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -102,6 +103,35 @@ TEST(CameraTable, LineRowsReadLikeTheirFieldsInKeptAndCopiedText) {
   t.setCells(1, kDir2, std::vector<std::string_view>{"e", "dropped"});
   EXPECT_EQ(t.cell(1, kDir2), "e");
   EXPECT_EQ(t.cell(1, kY), "35");
+}
+
+// Item data are the caller's values: small ones live in the row, others beside it; every kind
+// must come back unchanged through sorting, edits and appending, and be found again.
+TEST(CameraTable, ItemDataOfAnyValueSurviveSortEditsAndAppends) {
+  const ItemData values[] = {0, 1, (ItemData{1} << 29) - 1, ItemData{1} << 29, -1, INTPTR_MIN, INTPTR_MAX, 12345};
+  CameraTable t;
+  for (std::size_t i = 0; i < std::size(values); ++i) {
+    const std::string line = std::to_string(i) + ",127," + std::to_string(40 - static_cast<int>(i));  // reversed by the sort
+    t.appendLine(line, false, values[i]);
+  }
+  t.setCell(2, kSpd, "80");
+  t.setItemData(3, -7);
+  t.setItemData(3, values[3]);  // replaced again: the value in force is the last one
+  t.sortByLatitude();
+  for (std::size_t i = 0; i < std::size(values); ++i) {
+    const std::size_t row = std::size(values) - 1 - i;
+    EXPECT_EQ(t.itemData(row), values[i]) << i;
+    EXPECT_EQ(t.findByItemData(values[i]), static_cast<std::ptrdiff_t>(row)) << i;
+  }
+  EXPECT_EQ(t.findByItemData(-7), -1);
+
+  CameraTable later;
+  later.appendLine("a,1,2", false, INTPTR_MAX);
+  later.appendLine("b,1,2", false, 5);
+  t.appendTable(std::move(later), 10);
+  EXPECT_EQ(t.itemData(std::size(values)), INTPTR_MIN + 9);  // wraps as unsigned numbers do
+  EXPECT_EQ(t.itemData(std::size(values) + 1), 15);
+  EXPECT_EQ(t.itemData(0), values[std::size(values) - 1]);
 }
 
 TEST(CompareByLatitude, ComparesAtofValues) {
