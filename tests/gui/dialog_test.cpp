@@ -2,7 +2,6 @@
 // message boxes answered by FakePrompts.
 #include <QHeaderView>
 #include <QSignalSpy>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -577,9 +576,10 @@ class DialogTest : public QObject {
     QVERIFY(*rowsAsked.begin() > kRows / 4);
   }
 
-  // The lists load and sort on a worker: a timer on the UI thread keeps firing from the click
-  // until the loaded table is shown. Before, the click itself held the UI thread for the
-  // whole load, which made one gap as long as the load.
+  // The lists load and sort on a worker: the UI thread goes on handling events between the
+  // click and the moment the loaded table is shown. (Before, the click itself held the UI
+  // thread for the whole load, and nothing queued could run until it returned.) How long the
+  // UI thread ever pauses is measured by bench/dialog_bench, not asserted here.
   void uiThreadStaysResponsiveWhileALargeListLoads() {
     constexpr int kRows = 300000;
     writeBytes(normalPath_, bigNormalList(kRows));
@@ -592,38 +592,25 @@ class DialogTest : public QObject {
     QSignalSpy loaded(&dialog, &CDB_Conv_SolvaneDlg::loadFinished);
     QSignalSpy finished(&dialog, &CDB_Conv_SolvaneDlg::conversionFinished);
 
-    QElapsedTimer clock;
-    qint64 lastTick = 0;
-    qint64 longestGap = 0;
-    int ticks = 0;
+    // Events posted while the click is handled; each one that runs before the load has been
+    // shown proves the UI thread was free during the load.
+    int handledDuringLoad = 0;
     QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(1);
+    ticker.setInterval(0);
     connect(&ticker, &QTimer::timeout, [&] {
-      const qint64 now = clock.nsecsElapsed();
-      longestGap = std::max(longestGap, now - lastTick);
-      lastTick = now;
-      ++ticks;
+      if (loaded.isEmpty()) ++handledDuringLoad;
     });
-    clock.start();
     ticker.start();
     QTest::mouseClick(&dialog.convertButton(), Qt::LeftButton);
+    // The click returns at once: nothing has been loaded into the window yet.
+    QCOMPARE(dialog.tableView().model()->rowCount(), 0);
     QVERIFY(loaded.wait(60000));
-    const qint64 loadTime = clock.nsecsElapsed();
     ticker.stop();
-    // The handing over of the table counts too.
-    longestGap = std::max(longestGap, loadTime - lastTick);
 
     QCOMPARE(loaded.at(0).at(0).toBool(), true);
     QCOMPARE(dialog.total(), QString::number(kRows));
     QCOMPARE(dialog.tableView().model()->rowCount(), kRows);
-    const QString figures = QStringLiteral("load %1 ms, longest gap %2 ms, %3 ticks")
-                                .arg(loadTime / 1e6)
-                                .arg(longestGap / 1e6)
-                                .arg(ticks);
-    qInfo("%s", qPrintable(figures));
-    QVERIFY2(ticks >= 5, qPrintable(figures));
-    QVERIFY2(longestGap * 3 < loadTime, qPrintable(figures));
+    QVERIFY2(handledDuringLoad > 0, "the UI thread handled no event while the lists loaded");
     QVERIFY(finished.wait(60000));
     QCOMPARE(dialog.converted(), QString::number(kRows));
   }
