@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -81,6 +82,15 @@ class CameraTable {
 
   // All 14 cells of a row (empty for a missing row), decoded in one pass.
   [[nodiscard]] RowCells cells(std::size_t row) const noexcept;
+
+  // The line a row refers to, for readers that need only a few of its cells: nothing for a
+  // missing row or one built cell by cell. With `typeAsThree` the row's TYPE cell reads "3"
+  // whatever the line holds there.
+  struct RowLine {
+    std::string_view text;
+    bool typeAsThree = false;
+  };
+  [[nodiscard]] std::optional<RowLine> rowLine(std::size_t row) const noexcept;
 
   // A hint that the row is read soon: a pass over a sorted table, whose rows lie scattered
   // in memory, can overlap the cache misses of several rows.

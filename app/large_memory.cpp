@@ -50,6 +50,8 @@ void* allocateLarge(std::size_t bytes) {
   if (rawStart + length + kHugePage > tail) ::munmap(reinterpret_cast<void*>(tail), rawStart + length + kHugePage - tail);
   ::madvise(reinterpret_cast<void*>(start), length, MADV_HUGEPAGE);  // a hint; failure is harmless
   return reinterpret_cast<void*>(start);
+#else
+  return nullptr;  // not reached: mapped() is false without the mapping
 #endif
 }
 

@@ -49,29 +49,85 @@ std::uint8_t speedByte(std::int32_t speed) noexcept {
   return b < 10 ? 0 : b;
 }
 
-std::optional<Record> encodeRecord(const RecordCells& cells, std::uint8_t random1,
-                                   std::uint8_t random2) noexcept {
+bool encodeRecordInto(const RecordCells& cells, std::uint8_t random1, std::uint8_t random2,
+                      std::uint8_t* out) noexcept {
   const bool twoPoint = cells.hasSecondPoint();
   const std::int32_t lon = scaleCoordinate(cells.x);
   const std::int32_t lat = scaleCoordinate(cells.y);
-  if (!inRange(lon, lat)) return std::nullopt;
+  if (!inRange(lon, lat)) return false;
 
   const std::uint8_t type = twoPoint ? 16 : lowByte(parseCInt(cells.type));
   const std::uint8_t speed = speedByte(parseCInt(cells.spd));
   const std::uint8_t dtype = lowByte(parseCInt(cells.dtype));
   const std::uint8_t h = halfDirection(parseCInt(cells.dir), dtype);
 
-  Record r{};
-  putPoint(r.data(), lat, lon, type, speed, dtype, h);
+  putPoint(out, lat, lon, type, speed, dtype, h);
   if (twoPoint) {
     const std::uint8_t h2 = halfDirection(parseCInt(cells.dir2), dtype);
-    putPoint(r.data() + 12, scaleCoordinate(cells.y2), scaleCoordinate(cells.x2), type, speed, dtype, h2);
+    putPoint(out + 12, scaleCoordinate(cells.y2), scaleCoordinate(cells.x2), type, speed, dtype, h2);
   } else {
-    std::memcpy(r.data() + 12, r.data(), 12);
-    r[12] = random1;
-    r[16] = random2;
+    std::memcpy(out + 12, out, 12);
+    out[12] = random1;
+    out[16] = random2;
   }
+  return true;
+}
+
+std::optional<Record> encodeRecord(const RecordCells& cells, std::uint8_t random1,
+                                   std::uint8_t random2) noexcept {
+  Record r{};
+  if (!encodeRecordInto(cells, random1, random2, r.data())) return std::nullopt;
   return r;
+}
+
+namespace {
+
+// Walks the comma-separated fields of a line; past its last field every field is empty.
+class FieldCursor {
+ public:
+  explicit FieldCursor(std::string_view line) noexcept : p_(line.data()), end_(line.data() + line.size()) {}
+  std::string_view next() noexcept {
+    if (done_) return {};
+    const char* const start = p_;
+    while (p_ != end_ && *p_ != ',') ++p_;
+    const std::string_view field(start, static_cast<std::size_t>(p_ - start));
+    if (p_ == end_) {
+      done_ = true;
+    } else {
+      ++p_;
+    }
+    return field;
+  }
+
+ private:
+  const char* p_;
+  const char* end_;
+  bool done_ = false;
+};
+
+}  // namespace
+
+RecordCells RecordCells::fromLine(std::string_view line, bool typeAsThree) noexcept {
+  FieldCursor fields(line);
+  fields.next();  // IDX
+  const std::string_view x = fields.next(), y = fields.next(), type = fields.next(), spd = fields.next(),
+                         dtype = fields.next(), dir = fields.next();
+  fields.next();  // IDX2
+  const std::string_view x2 = fields.next();
+  std::string_view y2, dir2;
+  if (!x2.empty()) {  // a one-point row needs nothing after an empty X2
+    y2 = fields.next();
+    fields.next();  // TYPE2
+    fields.next();  // SPD2
+    fields.next();  // DTYPE2
+    dir2 = fields.next();
+  }
+  return RecordCells{x, y, typeAsThree ? std::string_view("3") : type, spd, dtype, dir, x2, y2, dir2};
+}
+
+RecordCells RecordCells::fromTable(const CameraTable& table, std::size_t row) noexcept {
+  if (const auto line = table.rowLine(row)) return fromLine(line->text, line->typeAsThree);
+  return fromRow(table.cells(row));
 }
 
 }  // namespace solvane

@@ -22,6 +22,11 @@ struct RecordCells {
   static RecordCells fromRow(const RowCells& row) noexcept {
     return {row[kX], row[kY], row[kType], row[kSpd], row[kDtype], row[kDir], row[kX2], row[kY2], row[kDir2]};
   }
+  // The same cells read straight from a row's line, in one pass that stops once X2 is known
+  // to be empty. With `typeAsThree` TYPE reads "3".
+  static RecordCells fromLine(std::string_view line, bool typeAsThree) noexcept;
+  // A row of the table: from its line when it refers to one, else from its cells.
+  static RecordCells fromTable(const CameraTable& table, std::size_t row) noexcept;
   // A non-empty X2 (a blank counts) makes the row a section with an end point.
   [[nodiscard]] bool hasSecondPoint() const noexcept { return !x2.empty(); }
 };
@@ -38,5 +43,9 @@ struct RecordCells {
 // bytes fill bytes 12 and 16 of a one-point record; a two-point record does not use them.
 [[nodiscard]] std::optional<Record> encodeRecord(const RecordCells& cells, std::uint8_t random1,
                                                  std::uint8_t random2) noexcept;
+// The same, written to `out` (24 bytes); false, and `out` left as it was, when the row is
+// out of range.
+[[nodiscard]] bool encodeRecordInto(const RecordCells& cells, std::uint8_t random1, std::uint8_t random2,
+                                    std::uint8_t* out) noexcept;
 
 }  // namespace solvane

@@ -27,21 +27,23 @@ constexpr std::uint64_t kFirstRecordOffset = kHeaderSize + kRandomBlockSize;
 // from `offset` on as the buffer fills.
 class RecordStream {
  public:
-  RecordStream(RecordTarget& target, std::uint64_t offset) : target_(target), offset_(offset) {
-    piece_.reserve(kPieceRecords * kRecordSize);
-  }
+  RecordStream(RecordTarget& target, std::uint64_t offset)
+      : target_(target), offset_(offset), piece_(kPieceRecords * kRecordSize) {}
 
-  bool add(const Record& record) {
-    piece_.insert(piece_.end(), record.begin(), record.end());
-    xorOfBytes_ ^= xorBytes(record);
+  // Room for the next record; add() takes it into the stream.
+  [[nodiscard]] std::uint8_t* next() noexcept { return piece_.data() + used_; }
+  bool add() {
+    used_ += kRecordSize;
     ++records_;
-    return piece_.size() < kPieceRecords * kRecordSize || flush();
+    return used_ < piece_.size() || flush();
   }
   bool flush() {
-    if (piece_.empty()) return true;
-    const bool ok = target_.writeAt(offset_, piece_);
-    offset_ += piece_.size();
-    piece_.clear();
+    if (used_ == 0) return true;
+    const std::span<const std::uint8_t> bytes(piece_.data(), used_);
+    xorOfBytes_ ^= xorBytes(bytes);
+    const bool ok = target_.writeAt(offset_, bytes);
+    offset_ += used_;
+    used_ = 0;
     return ok;
   }
 
@@ -52,6 +54,7 @@ class RecordStream {
   RecordTarget& target_;
   std::uint64_t offset_;
   std::vector<std::uint8_t> piece_;
+  std::size_t used_ = 0;
   std::size_t records_ = 0;
   std::uint8_t xorOfBytes_ = 0;
 };
@@ -68,8 +71,8 @@ Stop encodeRows(const CameraTable& table, const RandomBytes& random, std::size_t
     if ((i - begin) % kProgressEvery == 0 && i != begin && !tick(stream.records())) return Stop::kCancelled;
     table.prefetchRow(i + kPrefetchDistance);
     const auto [r1, r2] = random.recordBytes(i);
-    if (const auto record = encodeRecord(RecordCells::fromRow(table.cells(i)), r1, r2)) {
-      if (!stream.add(*record)) return Stop::kFailed;
+    if (encodeRecordInto(RecordCells::fromTable(table, i), r1, r2, stream.next()) && !stream.add()) {
+      return Stop::kFailed;
     }
   }
   return stream.flush() ? Stop::kNone : Stop::kFailed;

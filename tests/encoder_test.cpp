@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/database_file.h"
+#include "app/line_fields.h"
 #include "convert/record_encoder.h"
 
 namespace solvane {
@@ -91,6 +92,45 @@ TEST(EncodeRecord, RangeTestOnTheFirstPointOnly) {
   EXPECT_EQ((*r)[16], 0x80 ^ 90);
   EXPECT_EQ((*r)[17], 0x84);
   EXPECT_EQ((*r)[18], 0x1E);
+}
+
+// The encoder reads a loaded row straight from its line; it must see the cells that the
+// table shows for that line.
+TEST(EncodeRecord, CellsReadFromTheLineAreTheTableCells) {
+  const char* const lines[] = {
+      "",
+      "1",
+      "1,126.85,35.15",
+      "1,126.850439,35.157071,1,60,2,8",
+      "1,126.85,35.15,2,60,2,8,",
+      "1,126.85,35.15,,60,2,8,,,,,,",
+      "1,126.85,35.15,1,60,2,8,2, ,35.2,1,60,2,9",
+      "1,127.1,37.5,1,80,1,90,2,127.2,37.6,1,80,1,95",
+      "1,127.1,37.5,1,80,1,90,2,127.2,37.6,1,80,1,95,extra,,more",
+      "1,127.1,37.5,1,80,1,90,2,127.2",
+      " 1 , 1e2 ,-3.5,x,y,z,w,,,,,,,",
+  };
+  for (const char* text : lines) {
+    for (const bool typeAsThree : {false, true}) {
+      LineFields f = splitFields(text);
+      if (typeAsThree) f.cells[kType] = "3";
+      const RecordCells fromRow = RecordCells::fromRow(f.cells);
+      const RecordCells fromLine = RecordCells::fromLine(text, typeAsThree);
+      const std::string name = std::string("\"") + text + "\"" + (typeAsThree ? " TYPE as 3" : "");
+      EXPECT_EQ(fromLine.x, fromRow.x) << name;
+      EXPECT_EQ(fromLine.y, fromRow.y) << name;
+      EXPECT_EQ(fromLine.type, fromRow.type) << name;
+      EXPECT_EQ(fromLine.spd, fromRow.spd) << name;
+      EXPECT_EQ(fromLine.dtype, fromRow.dtype) << name;
+      EXPECT_EQ(fromLine.dir, fromRow.dir) << name;
+      EXPECT_EQ(fromLine.x2, fromRow.x2) << name;
+      if (fromRow.hasSecondPoint()) {  // a one-point record never reads Y2 and DIR2
+        EXPECT_EQ(fromLine.y2, fromRow.y2) << name;
+        EXPECT_EQ(fromLine.dir2, fromRow.dir2) << name;
+      }
+      EXPECT_EQ(encodeRecord(fromLine, 7, 9), encodeRecord(fromRow, 7, 9)) << name;
+    }
+  }
 }
 
 TEST(DatabaseFile, WholeFileWorkedExample) {
