@@ -457,6 +457,17 @@ void CameraTable::sortByLatitude() {
 }
 
 double rowLatitude(const CameraTable& table, std::size_t row) noexcept {
+  if (const auto line = table.rowLine(row)) {
+    // Read straight from the line: the number ends where the Y cell does or earlier.
+    const char* p = line->text.data();
+    const char* const end = p + line->text.size();
+    for (int commas = 0; commas < kY; ++p) {
+      if (p == end) return 0.0;  // no Y cell
+      if (*p == ',') ++commas;
+    }
+    const char* next = nullptr;
+    return scanCDouble(p, end, &next);
+  }
   return parseCDouble(table.cell(row, kY));
 }
 

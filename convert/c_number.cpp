@@ -1,6 +1,8 @@
 #include "convert/c_number.h"
 
+#include <bit>
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <system_error>
@@ -14,14 +16,42 @@ constexpr bool isCSpace(char c) noexcept {
 constexpr bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 // The powers of ten that a double holds exactly.
+constexpr std::uint64_t kPowersOfTenInt[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// Skips white space; returns the index of the first other character.
-std::size_t skipSpace(std::string_view s) noexcept {
-  std::size_t i = 0;
-  while (i < s.size() && isCSpace(s[i])) ++i;
-  return i;
+// Reads the run of decimal digits at [p, end) into `mantissa` (mantissa * 10 + digit for each,
+// modulo 2^64) and returns where the run ends. Eight bytes are looked at a time where eight
+// are there to read: a digit's byte XOR '0' is 0..9, and adding 6 leaves its high nibble clear.
+const char* readDigits(const char* p, const char* const end, std::uint64_t& mantissa) noexcept {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kZeros = 0x3030303030303030u;
+    constexpr std::uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0u;
+    while (end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      const std::uint64_t values = word ^ kZeros;
+      // A carry out of a byte only disturbs the bytes after it, and the first byte that is
+      // not a digit is all that is looked for.
+      const std::uint64_t notDigit = (values | (values + 0x0606060606060606u)) & kHighNibbles;
+      const int count = notDigit == 0 ? 8 : std::countr_zero(notDigit) / 8;
+      if (count == 0) return p;
+      // The digits moved to the top bytes, zeros before them, then combined pairwise.
+      std::uint64_t v = values << (8 * (8 - count));
+      v = (v * 10) + (v >> 8);
+      v = (((v & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+           (((v >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
+      mantissa = mantissa * kPowersOfTenInt[count] + v;
+      p += count;
+      if (count < 8) return p;
+    }
+  }
+  while (p != end && isDigit(*p)) {
+    mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+    ++p;
+  }
+  return p;
 }
 
 // Decimal exponent of the leading significant digit relative to the units place,
@@ -39,51 +69,48 @@ long leadingDigitMagnitude(std::string_view mantissa) noexcept {
 
 }  // namespace
 
-double parseCDouble(std::string_view text) noexcept {
-  std::size_t i = skipSpace(text);
+double scanCDouble(const char* p, const char* const end, const char** next) noexcept {
+  while (p != end && isCSpace(*p)) ++p;
   bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
+  if (p != end && (*p == '+' || *p == '-')) {
+    negative = *p == '-';
+    ++p;
   }
-  const std::size_t start = i;
-  std::size_t digits = 0;
+  const char* const start = p;
+  std::uint64_t mantissa = 0;  // exact while there are at most 19 digits
+  p = readDigits(p, end, mantissa);
+  std::size_t digits = static_cast<std::size_t>(p - start);
   std::size_t fractionDigits = 0;
-  std::uint64_t mantissa = 0;  // exact while digits <= 19
-  while (i < text.size() && isDigit(text[i])) {
-    mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
-    ++i;
-    ++digits;
+  if (p != end && *p == '.') {
+    const char* const fraction = ++p;
+    p = readDigits(p, end, mantissa);
+    fractionDigits = static_cast<std::size_t>(p - fraction);
+    digits += fractionDigits;
   }
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    while (i < text.size() && isDigit(text[i])) {
-      mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
-      ++i;
-      ++digits;
-      ++fractionDigits;
-    }
+  if (digits == 0) {
+    *next = start;
+    return 0.0;
   }
-  if (digits == 0) return 0.0;
-  const std::size_t mantissaEnd = i;
+  const char* const mantissaEnd = p;
   long exponent = 0;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    std::size_t j = i + 1;
+  if (p != end && (*p == 'e' || *p == 'E')) {
+    const char* q = p + 1;
     bool expNegative = false;
-    if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
-      expNegative = text[j] == '-';
-      ++j;
+    if (q != end && (*q == '+' || *q == '-')) {
+      expNegative = *q == '-';
+      ++q;
     }
-    if (j < text.size() && isDigit(text[j])) {
-      while (j < text.size() && isDigit(text[j])) {
+    if (q != end && isDigit(*q)) {
+      while (q != end && isDigit(*q)) {
         // Saturate: anything this large already overflows or underflows.
-        if (exponent < 100000) exponent = exponent * 10 + (text[j] - '0');
-        ++j;
+        if (exponent < 100000) exponent = exponent * 10 + (*q - '0');
+        ++q;
       }
       if (expNegative) exponent = -exponent;
-      i = j;
+      p = q;
     }
   }
+  *next = p;
   // Fast path for the usual coordinate texts: a mantissa below 2^53 and a power of ten up to
   // 10^22 are both exact doubles, so one IEEE multiplication or division gives the correctly
   // rounded value, the same as the full conversion below.
@@ -95,12 +122,11 @@ double parseCDouble(std::string_view text) noexcept {
       return negative ? -value : value;
     }
   }
-  const std::string_view number = text.substr(start, i - start);
   double value = 0.0;
-  const auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), value,
-                                         std::chars_format::general);
+  const auto [ptr, ec] = std::from_chars(start, p, value, std::chars_format::general);
   if (ec == std::errc::result_out_of_range) {
-    const long magnitude = leadingDigitMagnitude(text.substr(start, mantissaEnd - start)) + exponent;
+    const long magnitude =
+        leadingDigitMagnitude(std::string_view(start, static_cast<std::size_t>(mantissaEnd - start))) + exponent;
     value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   } else if (ec != std::errc()) {
     value = 0.0;  // cannot happen for the grammar above; be safe anyway
@@ -108,27 +134,57 @@ double parseCDouble(std::string_view text) noexcept {
   return negative ? -value : value;
 }
 
-std::int32_t parseCInt(std::string_view text) noexcept {
-  std::size_t i = skipSpace(text);
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
+double parseCDouble(std::string_view text) noexcept {
+  const char* next = nullptr;
+  return scanCDouble(text.data(), text.data() + text.size(), &next);
+}
+
+std::int32_t scanCInt(const char* p, const char* const end, const char** next) noexcept {
+  // The usual cell: a few plain digits, then the end of the field.
+  if (p != end && isDigit(*p)) {
+    const char* q = p;
+    std::int32_t value = 0;
+    while (q != end && isDigit(*q) && q - p < 9) {
+      value = value * 10 + (*q - '0');
+      ++q;
+    }
+    if (q == end || !isDigit(*q)) {
+      *next = q;
+      return value;
+    }
   }
-  // Accumulate as a negative number so INT32_MIN is reachable without overflow.
+  while (p != end && isCSpace(*p)) ++p;
+  bool negative = false;
+  if (p != end && (*p == '+' || *p == '-')) {
+    negative = *p == '-';
+    ++p;
+  }
+  // Accumulated as a negative number so INT32_MIN is reachable without overflow; nine digits
+  // cannot leave the 32-bit range, so only longer numbers are checked as they grow.
   constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
   constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+  const char* const start = p;
   std::int64_t acc = 0;
+  while (p != end && isDigit(*p) && p - start < 9) {
+    acc = acc * 10 - (*p - '0');
+    ++p;
+  }
   bool saturated = false;
-  for (; i < text.size() && isDigit(text[i]); ++i) {
+  for (; p != end && isDigit(*p); ++p) {
     if (saturated) continue;
-    acc = acc * 10 - (text[i] - '0');
+    acc = acc * 10 - (*p - '0');
     if (acc < kMin - 1) saturated = true;
   }
+  *next = p;
   if (negative) return saturated || acc < kMin ? std::numeric_limits<std::int32_t>::min()
                                                : static_cast<std::int32_t>(acc);
   if (saturated || -acc > kMax) return std::numeric_limits<std::int32_t>::max();
   return static_cast<std::int32_t>(-acc);
+}
+
+std::int32_t parseCInt(std::string_view text) noexcept {
+  const char* next = nullptr;
+  return scanCInt(text.data(), text.data() + text.size(), &next);
 }
 
 std::int32_t scaleCoordinate(double degrees) noexcept {

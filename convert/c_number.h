@@ -21,6 +21,13 @@ double parseCDouble(std::string_view text) noexcept;
 // Values beyond the 32-bit range saturate, as the Windows C library does.
 std::int32_t parseCInt(std::string_view text) noexcept;
 
+// The same two readings from the characters [p, end), also giving where reading stopped
+// (`*next`, never beyond the first character that is not part of the number). A reader can take a
+// field's number straight from its line: what follows a field's end never changes its value,
+// as a comma is neither part of a number nor white space.
+double scanCDouble(const char* p, const char* end, const char** next) noexcept;
+std::int32_t scanCInt(const char* p, const char* end, const char** next) noexcept;
+
 // A coordinate text in 1/10000 degree: atof * 10000.0 truncated toward zero. A product
 // that is not a number or does not fit in 32 bits gives INT32_MIN.
 std::int32_t scaleCoordinate(std::string_view text) noexcept;

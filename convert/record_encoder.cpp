@@ -49,22 +49,26 @@ std::uint8_t speedByte(std::int32_t speed) noexcept {
   return b < 10 ? 0 : b;
 }
 
-bool encodeRecordInto(const RecordCells& cells, std::uint8_t random1, std::uint8_t random2,
-                      std::uint8_t* out) noexcept {
-  const bool twoPoint = cells.hasSecondPoint();
-  const std::int32_t lon = scaleCoordinate(cells.x);
-  const std::int32_t lat = scaleCoordinate(cells.y);
-  if (!inRange(lon, lat)) return false;
+namespace {
 
-  const std::uint8_t type = twoPoint ? 16 : lowByte(parseCInt(cells.type));
-  const std::uint8_t speed = speedByte(parseCInt(cells.spd));
-  const std::uint8_t dtype = lowByte(parseCInt(cells.dtype));
-  const std::uint8_t h = halfDirection(parseCInt(cells.dir), dtype);
+// The numbers of a row's first point, as its cells read.
+struct FirstPoint {
+  std::int32_t lon, lat, type, spd, dtype, dir;
+};
 
-  putPoint(out, lat, lon, type, speed, dtype, h);
-  if (twoPoint) {
-    const std::uint8_t h2 = halfDirection(parseCInt(cells.dir2), dtype);
-    putPoint(out + 12, scaleCoordinate(cells.y2), scaleCoordinate(cells.x2), type, speed, dtype, h2);
+// The record of a row whose first point is `first`; `cells` is the row's when it is a section
+// (its second point is read from them), null for a one-point row.
+bool putRecord(const FirstPoint& first, const RecordCells* section, std::uint8_t random1, std::uint8_t random2,
+               std::uint8_t* out) noexcept {
+  if (!inRange(first.lon, first.lat)) return false;
+  const std::uint8_t type = section ? 16 : lowByte(first.type);
+  const std::uint8_t speed = speedByte(first.spd);
+  const std::uint8_t dtype = lowByte(first.dtype);
+  const std::uint8_t h = halfDirection(first.dir, dtype);
+  putPoint(out, first.lat, first.lon, type, speed, dtype, h);
+  if (section) {
+    const std::uint8_t h2 = halfDirection(parseCInt(section->dir2), dtype);
+    putPoint(out + 12, scaleCoordinate(section->y2), scaleCoordinate(section->x2), type, speed, dtype, h2);
   } else {
     std::memcpy(out + 12, out, 12);
     out[12] = random1;
@@ -73,39 +77,94 @@ bool encodeRecordInto(const RecordCells& cells, std::uint8_t random1, std::uint8
   return true;
 }
 
-std::optional<Record> encodeRecord(const RecordCells& cells, std::uint8_t random1,
-                                   std::uint8_t random2) noexcept {
-  Record r{};
-  if (!encodeRecordInto(cells, random1, random2, r.data())) return std::nullopt;
-  return r;
-}
-
-namespace {
-
-// Walks the comma-separated fields of a line; past its last field every field is empty.
+// Reads a line field by field, each number straight from the line; past the line's last
+// field every field is empty.
 class FieldCursor {
  public:
   explicit FieldCursor(std::string_view line) noexcept : p_(line.data()), end_(line.data() + line.size()) {}
+
   std::string_view next() noexcept {
     if (done_) return {};
     const char* const start = p_;
-    while (p_ != end_ && *p_ != ',') ++p_;
-    const std::string_view field(start, static_cast<std::size_t>(p_ - start));
-    if (p_ == end_) {
-      done_ = true;
-    } else {
-      ++p_;
-    }
-    return field;
+    endField(p_);
+    return {start, static_cast<std::size_t>((done_ ? end_ : p_ - 1) - start)};
   }
+  void skipField() noexcept { endField(p_); }
+  double readDouble() noexcept {
+    if (done_) return 0.0;
+    const char* next = nullptr;
+    const double value = scanCDouble(p_, end_, &next);
+    endField(next);
+    return value;
+  }
+  std::int32_t readInt() noexcept {
+    if (done_) return 0;
+    const char* next = nullptr;
+    const std::int32_t value = scanCInt(p_, end_, &next);
+    endField(next);
+    return value;
+  }
+  [[nodiscard]] bool atEmptyField() const noexcept { return done_ || p_ == end_ || *p_ == ','; }
 
  private:
+  // Moves past the comma that ends the current field, looking from `from` on.
+  void endField(const char* from) noexcept {
+    if (done_) return;
+    while (from != end_ && *from != ',') ++from;
+    if (from == end_) {
+      done_ = true;
+    } else {
+      p_ = from + 1;
+    }
+  }
+
   const char* p_;
   const char* end_;
   bool done_ = false;
 };
 
 }  // namespace
+
+bool encodeRecordInto(const RecordCells& cells, std::uint8_t random1, std::uint8_t random2,
+                      std::uint8_t* out) noexcept {
+  const FirstPoint first{scaleCoordinate(cells.x), scaleCoordinate(cells.y), parseCInt(cells.type),
+                         parseCInt(cells.spd),     parseCInt(cells.dtype),   parseCInt(cells.dir)};
+  return putRecord(first, cells.hasSecondPoint() ? &cells : nullptr, random1, random2, out);
+}
+
+bool encodeLineInto(std::string_view line, bool typeAsThree, std::uint8_t random1, std::uint8_t random2,
+                    std::uint8_t* out) noexcept {
+  FieldCursor fields(line);
+  fields.skipField();  // IDX
+  FirstPoint first{};
+  first.lon = scaleCoordinate(fields.readDouble());
+  first.lat = scaleCoordinate(fields.readDouble());
+  first.type = fields.readInt();
+  if (typeAsThree) first.type = 3;
+  first.spd = fields.readInt();
+  first.dtype = fields.readInt();
+  first.dir = fields.readInt();
+  fields.skipField();  // IDX2
+  if (!fields.atEmptyField()) {
+    // A section (X2 is not empty): rare enough to be read cell by cell.
+    const RecordCells cells = RecordCells::fromLine(line, typeAsThree);
+    return putRecord(first, &cells, random1, random2, out);
+  }
+  return putRecord(first, nullptr, random1, random2, out);
+}
+
+bool encodeRowInto(const CameraTable& table, std::size_t row, std::uint8_t random1, std::uint8_t random2,
+                   std::uint8_t* out) noexcept {
+  if (const auto line = table.rowLine(row)) return encodeLineInto(line->text, line->typeAsThree, random1, random2, out);
+  return encodeRecordInto(RecordCells::fromRow(table.cells(row)), random1, random2, out);
+}
+
+std::optional<Record> encodeRecord(const RecordCells& cells, std::uint8_t random1,
+                                   std::uint8_t random2) noexcept {
+  Record r{};
+  if (!encodeRecordInto(cells, random1, random2, r.data())) return std::nullopt;
+  return r;
+}
 
 RecordCells RecordCells::fromLine(std::string_view line, bool typeAsThree) noexcept {
   FieldCursor fields(line);

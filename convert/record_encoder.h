@@ -47,5 +47,12 @@ struct RecordCells {
 // out of range.
 [[nodiscard]] bool encodeRecordInto(const RecordCells& cells, std::uint8_t random1, std::uint8_t random2,
                                     std::uint8_t* out) noexcept;
+// The same for a row given as its line (see RecordCells::fromLine), reading the numbers
+// straight from the line in one pass.
+[[nodiscard]] bool encodeLineInto(std::string_view line, bool typeAsThree, std::uint8_t random1,
+                                  std::uint8_t random2, std::uint8_t* out) noexcept;
+// The same for a row of the table, through its line when it refers to one.
+[[nodiscard]] bool encodeRowInto(const CameraTable& table, std::size_t row, std::uint8_t random1,
+                                 std::uint8_t random2, std::uint8_t* out) noexcept;
 
 }  // namespace solvane

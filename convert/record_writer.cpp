@@ -71,7 +71,7 @@ Stop encodeRows(const CameraTable& table, const RandomBytes& random, std::size_t
     if ((i - begin) % kProgressEvery == 0 && i != begin && !tick(stream.records())) return Stop::kCancelled;
     table.prefetchRow(i + kPrefetchDistance);
     const auto [r1, r2] = random.recordBytes(i);
-    if (encodeRecordInto(RecordCells::fromTable(table, i), r1, r2, stream.next()) && !stream.add()) {
+    if (encodeRowInto(table, i, r1, r2, stream.next()) && !stream.add()) {
       return Stop::kFailed;
     }
   }

@@ -92,6 +92,48 @@ TEST(ParseCInt, ReadsLikeAtoiAndSaturates) {
   for (const auto& c : cases) EXPECT_EQ(parseCInt(c.text), c.expected) << '"' << c.text << '"';
 }
 
+// Digits are read several at a time where enough bytes follow: the number must still end at
+// the first byte that cannot continue it, whatever that byte and whatever comes after it.
+TEST(ScanNumbers, StopAtTheFirstByteThatCannotContinueTheNumber) {
+  const std::string digits = "73914682051739";
+  for (std::size_t length = 0; length <= digits.size(); ++length) {
+    for (int stop = 0; stop < 256; ++stop) {
+      const char c = static_cast<char>(stop);
+      if ((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E') continue;
+      const std::string run = digits.substr(0, length);
+      for (const std::string& before : {std::string(), std::string("5."), std::string("-0.")}) {
+        // Before any number, white space and a sign are read over; they are no stop.
+        const bool leadIn = c == '+' || c == '-' || c == ' ' || (c >= '\t' && c <= '\r');
+        if (before.empty() && length == 0 && leadIn) continue;
+        const std::string text = before + run + c + "123456789012";
+        const char* const begin = text.data();
+        const char* next = nullptr;
+        const double got = scanCDouble(begin, begin + text.size(), &next);
+        const std::string number = before + run;
+        double expected = 0.0;
+        const std::string_view body = std::string_view(number).substr(number[0] == '-');
+        std::from_chars(body.data(), body.data() + body.size(), expected);
+        if (number[0] == '-') expected = -expected;
+        const auto shown = "\"" + number + "\" then byte " + std::to_string(stop);
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expected)) << shown;
+        if (!number.empty()) {
+          ASSERT_EQ(next - begin, static_cast<std::ptrdiff_t>(number.size())) << shown;
+        }
+      }
+      if (length == 0) continue;
+      const std::string text = run + c + "123456789012";
+      const char* next = nullptr;
+      const std::int32_t got = scanCInt(text.data(), text.data() + text.size(), &next);
+      ASSERT_EQ(got, parseCInt(run)) << run << " then byte " << stop;
+      ASSERT_EQ(next - text.data(), static_cast<std::ptrdiff_t>(length)) << run << " then byte " << stop;
+    }
+  }
+  // A run longer than one word of bytes, and one that ends exactly at the end of a word.
+  EXPECT_EQ(parseCDouble("123456789012345678.25,9"), 123456789012345678.25);
+  EXPECT_EQ(parseCDouble("12345678,12345678"), 12345678.0);
+  EXPECT_EQ(parseCDouble("0.12345678"), 0.12345678);
+}
+
 TEST(ScaleCoordinate, TruncatesTowardZeroAndFlagsOverflow) {
   const struct {
     const char* text;

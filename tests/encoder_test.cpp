@@ -96,7 +96,7 @@ TEST(EncodeRecord, RangeTestOnTheFirstPointOnly) {
 
 // The encoder reads a loaded row straight from its line; it must see the cells that the
 // table shows for that line.
-TEST(EncodeRecord, CellsReadFromTheLineAreTheTableCells) {
+TEST(EncodeRecord, ReadingTheLineGivesTheRecordOfTheTableCells) {
   const char* const lines[] = {
       "",
       "1",
@@ -109,6 +109,11 @@ TEST(EncodeRecord, CellsReadFromTheLineAreTheTableCells) {
       "1,127.1,37.5,1,80,1,90,2,127.2,37.6,1,80,1,95,extra,,more",
       "1,127.1,37.5,1,80,1,90,2,127.2",
       " 1 , 1e2 ,-3.5,x,y,z,w,,,,,,,",
+      "1,12.5e1x,+3.5 ,0x7,  -60,2e3,1e40,,",
+      "1,-180.00001,35,1,60,2,8",
+      "1,127,-90.0001,1,60,2,8,2,1,1,1,1,1,1",
+      "1,1.5e,2.5E+,99999999999,-99999999999,258,-200",
+      "1,126.85 35.15,35.15\r,1,60,2,8",
   };
   for (const char* text : lines) {
     for (const bool typeAsThree : {false, true}) {
@@ -128,7 +133,13 @@ TEST(EncodeRecord, CellsReadFromTheLineAreTheTableCells) {
         EXPECT_EQ(fromLine.y2, fromRow.y2) << name;
         EXPECT_EQ(fromLine.dir2, fromRow.dir2) << name;
       }
-      EXPECT_EQ(encodeRecord(fromLine, 7, 9), encodeRecord(fromRow, 7, 9)) << name;
+      const std::optional<Record> want = encodeRecord(fromRow, 7, 9);
+      EXPECT_EQ(encodeRecord(fromLine, 7, 9), want) << name;
+      Record got{};
+      ASSERT_EQ(encodeLineInto(text, typeAsThree, 7, 9, got.data()), want.has_value()) << name;
+      if (want) {
+        EXPECT_EQ(got, *want) << name;
+      }
     }
   }
 }
