@@ -461,9 +461,10 @@ double rowLatitude(const CameraTable& table, std::size_t row) noexcept {
     // Read straight from the line: the number ends where the Y cell does or earlier.
     const char* p = line->text.data();
     const char* const end = p + line->text.size();
-    for (int commas = 0; commas < kY; ++p) {
+    for (int field = 0; field < kY; ++field) {
+      p = findComma(p, end);
       if (p == end) return 0.0;  // no Y cell
-      if (*p == ',') ++commas;
+      ++p;
     }
     const char* next = nullptr;
     return scanCDouble(p, end, &next);

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "app/camera_table.h"
@@ -21,6 +24,27 @@ struct LineFields {
 };
 
 LineFields splitFields(std::string_view line) noexcept;
+
+// The first comma in [p, end), or `end`. Fields are short but many: eight bytes are looked at
+// a time where eight are there to read.
+inline const char* findComma(const char* p, const char* const end) noexcept {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kCommas = 0x2C2C2C2C2C2C2C2Cu;
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+    while (end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      const std::uint64_t x = word ^ kCommas;  // a comma's byte is zero
+      // Flags the first zero byte exactly; a borrow can only flag bytes after it.
+      const std::uint64_t zero = (x - kOnes) & ~x & kHighBits;
+      if (zero != 0) return p + std::countr_zero(zero) / 8;
+      p += 8;
+    }
+  }
+  while (p != end && *p != ',') ++p;
+  return p;
+}
 
 // Field `column` of the line alone (empty when the line has fewer fields).
 std::string_view fieldOf(std::string_view line, int column) noexcept;

@@ -21,30 +21,40 @@ constexpr std::uint64_t kPowersOfTenInt[] = {1, 10, 100, 1000, 10000, 100000, 10
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+
+// The leading decimal digits among the eight bytes at p (all eight must be readable): how many
+// there are and their value. Only for little-endian machines. A digit's byte XOR '0' is 0..9,
+// and adding 6 leaves its high nibble clear; a carry out of a byte only disturbs the bytes
+// after it, and the first byte that is not a digit is all that is looked for.
+struct DigitWord {
+  int count;
+  std::uint64_t value;
+};
+inline DigitWord digitsInWord(const char* p) noexcept {
+  std::uint64_t word;
+  std::memcpy(&word, p, 8);
+  const std::uint64_t values = word ^ 0x3030303030303030u;
+  const std::uint64_t notDigit = (values | (values + 0x0606060606060606u)) & 0xF0F0F0F0F0F0F0F0u;
+  const int count = notDigit == 0 ? 8 : std::countr_zero(notDigit) / 8;
+  if (count == 0) return {0, 0};
+  // The digits moved to the top bytes, zeros before them, then combined pairwise.
+  std::uint64_t v = values << (8 * (8 - count));
+  v = (v * 10) + (v >> 8);
+  v = (((v & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+       (((v >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
+  return {count, v};
+}
+
 // Reads the run of decimal digits at [p, end) into `mantissa` (mantissa * 10 + digit for each,
-// modulo 2^64) and returns where the run ends. Eight bytes are looked at a time where eight
-// are there to read: a digit's byte XOR '0' is 0..9, and adding 6 leaves its high nibble clear.
+// modulo 2^64) and returns where the run ends; eight bytes at a time where eight are there.
 const char* readDigits(const char* p, const char* const end, std::uint64_t& mantissa) noexcept {
-  if constexpr (std::endian::native == std::endian::little) {
-    constexpr std::uint64_t kZeros = 0x3030303030303030u;
-    constexpr std::uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0u;
+  if constexpr (kLittleEndian) {
     while (end - p >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, p, 8);
-      const std::uint64_t values = word ^ kZeros;
-      // A carry out of a byte only disturbs the bytes after it, and the first byte that is
-      // not a digit is all that is looked for.
-      const std::uint64_t notDigit = (values | (values + 0x0606060606060606u)) & kHighNibbles;
-      const int count = notDigit == 0 ? 8 : std::countr_zero(notDigit) / 8;
-      if (count == 0) return p;
-      // The digits moved to the top bytes, zeros before them, then combined pairwise.
-      std::uint64_t v = values << (8 * (8 - count));
-      v = (v * 10) + (v >> 8);
-      v = (((v & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
-           (((v >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
-      mantissa = mantissa * kPowersOfTenInt[count] + v;
-      p += count;
-      if (count < 8) return p;
+      const DigitWord w = digitsInWord(p);
+      mantissa = mantissa * kPowersOfTenInt[w.count] + w.value;
+      p += w.count;
+      if (w.count < 8) return p;
     }
   }
   while (p != end && isDigit(*p)) {
@@ -70,6 +80,25 @@ long leadingDigitMagnitude(std::string_view mantissa) noexcept {
 }  // namespace
 
 double scanCDouble(const char* p, const char* const end, const char** next) noexcept {
+  // The usual cell, such as "126.850439": up to seven digits, a point, up to seven digits, then
+  // something that cannot continue the number. Read in two words, it is exactly what the full
+  // reading below gives.
+  if constexpr (kLittleEndian) {
+    const char* q = p + (p != end && *p == '-');
+    if (end - q >= 17 && isDigit(*q)) {
+      const DigitWord whole = digitsInWord(q);
+      const char* stop = q + whole.count;
+      DigitWord fraction{0, 0};
+      if (*stop == '.') fraction = digitsInWord(stop + 1);
+      if (*stop == '.') stop += 1 + fraction.count;
+      if (whole.count < 8 && fraction.count < 8 && *stop != 'e' && *stop != 'E') {
+        *next = stop;
+        const double value = static_cast<double>(whole.value * kPowersOfTenInt[fraction.count] + fraction.value) /
+                             kPowersOfTen[fraction.count];
+        return q != p ? -value : value;
+      }
+    }
+  }
   while (p != end && isCSpace(*p)) ++p;
   bool negative = false;
   if (p != end && (*p == '+' || *p == '-')) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/line_fields.h"
 #include "convert/c_number.h"
 
 namespace solvane {
@@ -110,7 +111,7 @@ class FieldCursor {
   // Moves past the comma that ends the current field, looking from `from` on.
   void endField(const char* from) noexcept {
     if (done_) return;
-    while (from != end_ && *from != ',') ++from;
+    if (from == end_ || *from != ',') from = findComma(from, end_);  // a number mostly ends at its comma
     if (from == end_) {
       done_ = true;
     } else {

@@ -17,16 +17,16 @@ bool startsWithComment(std::string_view s) noexcept { return s.size() >= 2 && s[
 
 // TYPE "2" and an empty TYPE are stored as "3" when the field was ended by a comma.
 bool typeReadsAsThree(std::string_view line) noexcept {
-  std::size_t start = 0;
+  const char* p = line.data();
+  const char* const end = p + line.size();
   for (int field = 0; field < kType; ++field) {
-    while (start < line.size() && line[start] != ',') ++start;
-    if (start == line.size()) return false;
-    ++start;
+    p = findComma(p, end);
+    if (p == end) return false;
+    ++p;
   }
-  std::size_t end = start;
-  while (end < line.size() && line[end] != ',') ++end;
-  if (end == line.size()) return false;
-  const std::string_view type = line.substr(start, end - start);
+  const char* const typeEnd = findComma(p, end);
+  if (typeEnd == end) return false;
+  const std::string_view type(p, static_cast<std::size_t>(typeEnd - p));
   return type.empty() || type == "2";
 }
 

@@ -64,6 +64,12 @@ TEST(ParseCDouble, ShortCutForShortNumbersRoundsLikeTheFullConversion) {
     if (text[0] == '-') expected = -expected;
     const double got = parseCDouble(text);
     ASSERT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expected)) << '"' << text << '"';
+    // The same number read in place from a longer line, as the encoder does.
+    const std::string line = text + ",123456789012345678";
+    const char* next = nullptr;
+    const double inLine = scanCDouble(line.data(), line.data() + line.size(), &next);
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(inLine), std::bit_cast<std::uint64_t>(expected)) << '"' << line << '"';
+    ASSERT_EQ(next - line.data(), static_cast<std::ptrdiff_t>(text.size())) << '"' << line << '"';
   }
 }
 
@@ -101,7 +107,8 @@ TEST(ScanNumbers, StopAtTheFirstByteThatCannotContinueTheNumber) {
       const char c = static_cast<char>(stop);
       if ((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E') continue;
       const std::string run = digits.substr(0, length);
-      for (const std::string& before : {std::string(), std::string("5."), std::string("-0.")}) {
+      for (const std::string& before : {std::string(), std::string("5."), std::string("-0."), std::string("1234567."),
+                                        std::string("-98765.")}) {
         // Before any number, white space and a sign are read over; they are no stop.
         const bool leadIn = c == '+' || c == '-' || c == ' ' || (c >= '\t' && c <= '\r');
         if (before.empty() && length == 0 && leadIn) continue;
