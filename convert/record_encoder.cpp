@@ -1,5 +1,6 @@
 #include "convert/record_encoder.h"
 
+#include <bit>
 #include <cstring>
 
 #include "app/line_fields.h"
@@ -10,25 +11,24 @@ namespace {
 
 std::uint8_t lowByte(std::int32_t v) noexcept { return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) & 0xFFu); }
 
-void putLe32(std::uint8_t* p, std::int32_t v) noexcept {
-  const auto u = static_cast<std::uint32_t>(v);
-  p[0] = static_cast<std::uint8_t>(u);
-  p[1] = static_cast<std::uint8_t>(u >> 8);
-  p[2] = static_cast<std::uint8_t>(u >> 16);
-  p[3] = static_cast<std::uint8_t>(u >> 24);
+void putLe32(std::uint8_t* p, std::uint32_t v) noexcept {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(p, &v, 4);
+  } else {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+    p[2] = static_cast<std::uint8_t>(v >> 16);
+    p[3] = static_cast<std::uint8_t>(v >> 24);
+  }
 }
 
-// One point in 12 bytes: scrambled latitude and longitude, TYPE, SPEED, DTYPE and H.
+// One point in 12 bytes: scrambled latitude and longitude, TYPE, SPEED, DTYPE and H. Byte 0
+// is LAT's low byte XOR LON's, byte 4 LON's low byte XOR H.
 void putPoint(std::uint8_t* p, std::int32_t lat, std::int32_t lon, std::uint8_t type,
               std::uint8_t speed, std::uint8_t dtype, std::uint8_t h) noexcept {
-  putLe32(p, lat);
-  putLe32(p + 4, lon);
-  p[8] = type;
-  p[9] = speed;
-  p[10] = dtype;
-  p[11] = h;
-  p[0] ^= lowByte(lon);
-  p[4] ^= h;
+  putLe32(p, static_cast<std::uint32_t>(lat) ^ lowByte(lon));
+  putLe32(p + 4, static_cast<std::uint32_t>(lon) ^ h);
+  putLe32(p + 8, std::uint32_t{type} | std::uint32_t{speed} << 8 | std::uint32_t{dtype} << 16 | std::uint32_t{h} << 24);
 }
 
 }  // namespace
@@ -51,6 +51,8 @@ std::uint8_t speedByte(std::int32_t speed) noexcept {
 }
 
 namespace {
+
+constexpr bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 // The numbers of a row's first point, as its cells read.
 struct FirstPoint {
@@ -100,8 +102,19 @@ class FieldCursor {
   }
   std::int32_t readInt() noexcept {
     if (done_) return 0;
+    // The usual cell: a few plain digits up to the comma (or the end), read here.
+    std::int32_t value = 0;
+    const char* q = p_;
+    while (q != end_ && isDigit(*q) && q - p_ < 9) {
+      value = value * 10 + (*q - '0');
+      ++q;
+    }
+    if (q != p_ && (q == end_ || *q == ',')) {
+      endField(q);
+      return value;
+    }
     const char* next = nullptr;
-    const std::int32_t value = scanCInt(p_, end_, &next);
+    value = scanCInt(p_, end_, &next);
     endField(next);
     return value;
   }
