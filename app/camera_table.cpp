@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 #include <utility>
 
 #include "app/line_fields.h"
@@ -399,12 +401,21 @@ void CameraTable::sortByLatitude() {
   const std::size_t n = rows_.size();
   if (n < 2) return;
   LargeVector<SortKey> keys(n);
-  LargeVector<SortKey> scratch(n);
+  // The new row order is built in the memory that first serves the radix sort as scratch
+  // space (a row takes more room than a key), so the sort touches less fresh memory. The bytes
+  // hold keys until the radix sort ends and rows from then on; both are implicit-lifetime
+  // types, which a new array of bytes creates in place.
+  static_assert(sizeof(Row) >= sizeof(SortKey) && alignof(Row) >= alignof(SortKey));
+  static_assert(std::is_trivially_copyable_v<SortKey> && std::is_trivially_destructible_v<SortKey>);
+  static_assert(std::is_trivially_copyable_v<Row> && std::is_trivially_destructible_v<Row>);
+  LargeVector<Row> sorted(n);  // left unset
+  const std::span<SortKey> scratch(
+      std::launder(reinterpret_cast<SortKey*>(new (sorted.data()) std::byte[n * sizeof(SortKey)])), n);
   const auto sortRange = [&](std::size_t begin, std::size_t end) {
     for (std::size_t i = begin; i < end; ++i) {
       keys[i] = SortKey{orderedBits(rowLatitude(*this, i)), static_cast<std::uint32_t>(i)};
     }
-    radixSort(std::span(keys).subspan(begin, end - begin), std::span(scratch).subspan(begin, end - begin));
+    radixSort(std::span(keys).subspan(begin, end - begin), scratch.subspan(begin, end - begin));
   };
 
   // A large table is sorted in two halves, the second on a helper thread, and the halves are
@@ -422,9 +433,7 @@ void CameraTable::sortByLatitude() {
   sortRange(0, mid);
   if (helper.joinable()) helper.join();
 
-  LargeVector<SortKey>().swap(scratch);  // give its memory back before the new row order is built
-
-  LargeVector<Row> sorted(n);  // left unset; every place is filled below
+  new (sorted.data()) std::byte[n * sizeof(Row)];  // rows from here on, every place filled below
   const std::span<const SortKey> first(keys.data(), mid), second(keys.data() + mid, n - mid);
   const auto mergeInto = [&](std::size_t a, std::size_t aEnd, std::size_t b, std::size_t bEnd, std::size_t out) {
     // Equal latitudes: the first half's row comes first. The rows are fetched from all over
