@@ -119,11 +119,15 @@ CameraTable::Row CameraTable::blobRow(const unsigned char* blob, ItemData itemDa
 }
 
 void CameraTable::putItem(Row& row, ItemData value) {
-  if (value >= 0 && value < static_cast<ItemData>(kItemLimit)) {
+  if (value >= 0 && value < static_cast<ItemData>(kItemLimit)) [[likely]] {
     row.item = static_cast<std::uint32_t>(value);
     row.wideItem = 0;
     return;
   }
+  putWideItem(row, value);
+}
+
+void CameraTable::putWideItem(Row& row, ItemData value) {
   if (wideItems_.size() >= kItemLimit) {
     // Only values still held by a row are kept; the rest were replaced long ago.
     std::vector<ItemData> live;
@@ -480,15 +484,11 @@ void CameraTable::sortByLatitude() {
 double rowLatitude(const CameraTable& table, std::size_t row) noexcept {
   if (const auto line = table.rowLine(row)) {
     // Read straight from the line: the number ends where the Y cell does or earlier.
-    const char* p = line->text.data();
-    const char* const end = p + line->text.size();
-    for (int field = 0; field < kY; ++field) {
-      p = findComma(p, end);
-      if (p == end) return 0.0;  // no Y cell
-      ++p;
-    }
+    const char* const end = line->text.data() + line->text.size();
+    const char* const comma = findNthComma(line->text.data(), end, kY);
+    if (comma == end) return 0.0;  // no Y cell
     const char* next = nullptr;
-    return scanCDouble(p, end, &next);
+    return scanCDouble(comma + 1, end, &next);
   }
   return parseCDouble(table.cell(row, kY));
 }

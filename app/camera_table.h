@@ -141,6 +141,7 @@ class CameraTable {
   Row lineRow(const char* text, std::uint32_t size, bool typeAsThree, ItemData itemData);
   Row blobRow(const unsigned char* blob, ItemData itemData);
   void putItem(Row& row, ItemData value);
+  void putWideItem(Row& row, ItemData value);
   [[nodiscard]] ItemData itemOf(const Row& row) const noexcept;
   static RowCells rowCells(const Row& row) noexcept;
   [[nodiscard]] bool isKept(std::string_view line) const noexcept;

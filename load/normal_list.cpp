@@ -17,17 +17,12 @@ bool startsWithComment(std::string_view s) noexcept { return s.size() >= 2 && s[
 
 // TYPE "2" and an empty TYPE are stored as "3" when the field was ended by a comma.
 bool typeReadsAsThree(std::string_view line) noexcept {
-  const char* p = line.data();
-  const char* const end = p + line.size();
-  for (int field = 0; field < kType; ++field) {
-    p = findComma(p, end);
-    if (p == end) return false;
-    ++p;
-  }
-  const char* const typeEnd = findComma(p, end);
-  if (typeEnd == end) return false;
-  const std::string_view type(p, static_cast<std::size_t>(typeEnd - p));
-  return type.empty() || type == "2";
+  // TYPE follows the third comma; it must be empty or "2" and be ended by a comma itself.
+  const char* const end = line.data() + line.size();
+  const char* const comma = findNthComma(line.data(), end, kType);
+  if (end - comma < 2) return false;
+  if (comma[1] == ',') return true;
+  return comma[1] == '2' && end - comma >= 3 && comma[2] == ',';
 }
 
 void applyTypeRule(LineFields& f, std::size_t endedFields) {

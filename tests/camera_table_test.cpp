@@ -187,6 +187,13 @@ TEST(SplitFields, MatchesAPlainSplitForAnyLine) {
     ASSERT_EQ(f.count, plain.size()) << line;
     EXPECT_EQ(f.last, plain.back()) << line;
     for (std::size_t k = 0; k < f.kept(); ++k) ASSERT_EQ(f.cells[k], plain[k]) << line << " field " << k;
+    const char* const end = line.data() + line.size();
+    for (std::size_t nth = 1; nth <= plain.size(); ++nth) {
+      // The n-th comma ends field n - 1; past the last field there is none.
+      const std::size_t expected = nth < plain.size() ? static_cast<std::size_t>(plain[nth - 1].data() + plain[nth - 1].size() - line.data()) : line.size();
+      ASSERT_EQ(static_cast<std::size_t>(findNthComma(line.data(), end, static_cast<int>(nth)) - line.data()), expected)
+          << line << " comma " << nth;
+    }
     for (int column = 0; column < kColumnCount + 2; ++column) {
       const std::string_view expected =
           static_cast<std::size_t>(column) < plain.size() ? plain[static_cast<std::size_t>(column)] : std::string_view();
