@@ -272,12 +272,6 @@ RowCells CameraTable::cells(std::size_t row) const noexcept {
   return rowCells(rows_[row]);
 }
 
-std::optional<CameraTable::RowLine> CameraTable::rowLine(std::size_t row) const noexcept {
-  if (row >= rows_.size() || rows_[row].isBlob) return std::nullopt;
-  const Row& r = rows_[row];
-  return RowLine{{r.text, r.size}, r.typeAsThree != 0};
-}
-
 void CameraTable::prefetchRow(std::size_t row) const noexcept {
 #if defined(__GNUC__) || defined(__clang__)
   if (row < rows_.size() && rows_[row].text) {

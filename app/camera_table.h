@@ -90,7 +90,11 @@ class CameraTable {
     std::string_view text;
     bool typeAsThree = false;
   };
-  [[nodiscard]] std::optional<RowLine> rowLine(std::size_t row) const noexcept;
+  [[nodiscard]] std::optional<RowLine> rowLine(std::size_t row) const noexcept {
+    if (row >= rows_.size() || rows_[row].isBlob) return std::nullopt;
+    const Row& r = rows_[row];
+    return RowLine{{r.text, r.size}, r.typeAsThree != 0};
+  }
 
   // A hint that the row is read soon: a pass over a sorted table, whose rows lie scattered
   // in memory, can overlap the cache misses of several rows.

@@ -79,10 +79,17 @@ long leadingDigitMagnitude(std::string_view mantissa) noexcept {
 
 }  // namespace
 
+namespace {
+
+// Every form of number atof reads; scanCDouble tries the usual form first.
+[[gnu::noinline]] double scanCDoubleInFull(const char* p, const char* const end, const char** next) noexcept;
+
+}  // namespace
+
 double scanCDouble(const char* p, const char* const end, const char** next) noexcept {
   // The usual cell, such as "126.850439": up to seven digits, a point, up to seven digits, then
   // something that cannot continue the number. Read in two words, it is exactly what the full
-  // reading below gives.
+  // reading gives.
   if constexpr (kLittleEndian) {
     const char* q = p + (p != end && *p == '-');
     if (end - q >= 17 && isDigit(*q)) {
@@ -99,6 +106,12 @@ double scanCDouble(const char* p, const char* const end, const char** next) noex
       }
     }
   }
+  return scanCDoubleInFull(p, end, next);
+}
+
+namespace {
+
+double scanCDoubleInFull(const char* p, const char* const end, const char** next) noexcept {
   while (p != end && isCSpace(*p)) ++p;
   bool negative = false;
   if (p != end && (*p == '+' || *p == '-')) {
@@ -162,6 +175,8 @@ double scanCDouble(const char* p, const char* const end, const char** next) noex
   }
   return negative ? -value : value;
 }
+
+}  // namespace
 
 double parseCDouble(std::string_view text) noexcept {
   const char* next = nullptr;
