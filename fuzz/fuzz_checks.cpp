@@ -540,6 +540,20 @@ void checkRecordEncoder(std::string_view input) {
     const double v = parseCDouble(cell);
     REQUIRE(!std::isnan(v), "atof " + shown(cell) + " gives NaN");
   }
+  // Read in place, with the rest of the line after the cell, a number must come out the same
+  // and end inside its cell.
+  const char* const lineEnd = text.data() + text.size();
+  for (const std::string_view cell : c) {
+    if (cell.data() == nullptr) continue;
+    const char* cellEnd = cell.data() + cell.size();
+    const char* next = nullptr;
+    const double inPlace = scanCDouble(cell.data(), lineEnd, &next);
+    REQUIRE(std::bit_cast<std::uint64_t>(inPlace) == std::bit_cast<std::uint64_t>(parseCDouble(cell)) && next <= cellEnd,
+            "atof in place " + shown(cell) + " reads another number or past its cell");
+    const std::int32_t intInPlace = scanCInt(cell.data(), lineEnd, &next);
+    REQUIRE(intInPlace == parseCInt(cell) && next <= cellEnd,
+            "atoi in place " + shown(cell) + " reads another number or past its cell");
+  }
   for (const std::string_view cell : {c[2], c[3], c[4], c[5], c[8]}) {
     REQUIRE(parseCInt(cell) == refAtoi(cell), "atoi " + shown(cell) + ": " + std::to_string(parseCInt(cell)) +
                                                   ", the reference " + std::to_string(refAtoi(cell)));
