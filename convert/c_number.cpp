@@ -2,8 +2,8 @@
 
 #include <bit>
 #include <charconv>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <system_error>
 
@@ -15,9 +15,10 @@ constexpr bool isCSpace(char c) noexcept {
 }
 constexpr bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
-// The powers of ten that a double holds exactly.
+// Scales for a run of up to eight digits.
 constexpr std::uint64_t kPowersOfTenInt[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
+// The powers of ten that a double holds exactly.
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 

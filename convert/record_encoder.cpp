@@ -59,8 +59,8 @@ struct FirstPoint {
   std::int32_t lon, lat, type, spd, dtype, dir;
 };
 
-// The record of a row whose first point is `first`; `cells` is the row's when it is a section
-// (its second point is read from them), null for a one-point row.
+// The record of a row whose first point is `first`; `section` holds the row's cells when it is
+// a section (its second point is read from them) and is null for a one-point row.
 bool putRecord(const FirstPoint& first, const RecordCells* section, std::uint8_t random1, std::uint8_t random2,
                std::uint8_t* out) noexcept {
   if (!inRange(first.lon, first.lat)) return false;
