@@ -6,7 +6,7 @@
 #include <QAbstractTableModel>
 #include <functional>
 
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 
 namespace solvane::gui {
 

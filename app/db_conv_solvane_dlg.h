@@ -20,7 +20,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 #include "app/camera_table_model.h"
 #include "convert/conversion.h"
 #include "convert/database_file.h"

@@ -13,8 +13,8 @@
 #include <map>
 #include <memory>
 
-#include "app/camera_table.h"
-#include "app/map/map_index.h"
+#include "table/camera_table.h"
+#include "map/map_index.h"
 #include "app/map/map_view.h"
 #include "bench/list_generator.h"
 #include "load/autodoria_list.h"

@@ -14,7 +14,7 @@
 
 #include <unistd.h>
 
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 #include "bench/list_generator.h"
 #include "convert/conversion.h"
 #include "load/load_command.h"

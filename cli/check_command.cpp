@@ -8,9 +8,9 @@
 
 #include "cli/convert_command.h"
 #include "cli/text_output.h"
-#include "convert/c_number.h"
-#include "convert/row_check.h"
-#include "load/source_file.h"
+#include "base/c_number.h"
+#include "check/row_check.h"
+#include "base/source_file.h"
 #include "load/source_lines.h"
 
 namespace solvane::cli {

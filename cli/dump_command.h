@@ -6,7 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "convert/database_reader.h"
+#include "check/database_reader.h"
 
 namespace solvane::cli {
 

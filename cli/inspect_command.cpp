@@ -8,8 +8,8 @@
 
 #include "cli/convert_command.h"
 #include "cli/text_output.h"
-#include "convert/database_reader.h"
-#include "load/source_file.h"
+#include "check/database_reader.h"
+#include "base/source_file.h"
 
 namespace solvane::cli {
 namespace {

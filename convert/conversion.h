@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 #include "convert/database_file.h"
 #include "convert/random_bytes.h"
 #include "load/load_command.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/large_memory.h"
+#include "base/large_memory.h"
 #include "convert/record_encoder.h"
 
 namespace solvane {

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "load/c_file.h"
+#include "base/c_file.h"
 
 namespace solvane {
 

@@ -3,8 +3,8 @@
 #include <bit>
 #include <cstring>
 
-#include "app/line_fields.h"
-#include "convert/c_number.h"
+#include "table/line_fields.h"
+#include "base/c_number.h"
 
 namespace solvane {
 namespace {

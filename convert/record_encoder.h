@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 
 namespace solvane {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <span>
 
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 #include "convert/database_file.h"
 #include "convert/random_bytes.h"
 

@@ -15,14 +15,14 @@
 #include <string>
 #include <vector>
 
-#include "app/camera_table.h"
-#include "convert/c_number.h"
+#include "table/camera_table.h"
+#include "base/c_number.h"
 #include "convert/conversion.h"
 #include "convert/database_file.h"
 #include "convert/random_bytes.h"
 #include "convert/record_encoder.h"
 #include "load/autodoria_list.h"
-#include "load/load_error.h"
+#include "base/load_error.h"
 #include "load/normal_list.h"
 
 namespace solvane::fuzz {

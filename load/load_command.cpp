@@ -7,7 +7,7 @@
 
 #include "load/autodoria_list.h"
 #include "load/normal_list.h"
-#include "load/source_file.h"
+#include "base/source_file.h"
 
 namespace solvane {
 namespace {

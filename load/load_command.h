@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/camera_table.h"
-#include "load/load_error.h"
+#include "table/camera_table.h"
+#include "base/load_error.h"
 
 namespace solvane {
 

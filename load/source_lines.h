@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/line_fields.h"
+#include "table/line_fields.h"
 
 namespace solvane {
 

@@ -1,5 +1,5 @@
-#include "app/camera_table.h"
-#include "app/line_fields.h"
+#include "table/camera_table.h"
+#include "table/line_fields.h"
 
 #include <cstdint>
 #include <memory>

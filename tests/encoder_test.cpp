@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/database_file.h"
-#include "app/line_fields.h"
+#include "table/line_fields.h"
 #include "convert/record_encoder.h"
 
 namespace solvane {

@@ -11,9 +11,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 #include "bench/list_generator.h"
-#include "convert/c_number.h"
+#include "base/c_number.h"
 #include "convert/conversion.h"
 
 namespace solvane {

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 #include "load/autodoria_list.h"
 #include "load/load_command.h"
 #include "load/normal_list.h"

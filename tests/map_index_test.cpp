@@ -1,4 +1,4 @@
-#include "app/map/map_index.h"
+#include "map/map_index.h"
 
 #include <algorithm>
 #include <cmath>

@@ -13,8 +13,8 @@
 
 #include "cli/check_command.h"
 #include "cli/text_output.h"
-#include "convert/c_number.h"
-#include "convert/database_reader.h"
+#include "base/c_number.h"
+#include "check/database_reader.h"
 #include "convert/record_encoder.h"
 #include "load/load_command.h"
 

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "convert/c_number.h"
+#include "base/c_number.h"
 #include "convert/conversion.h"
-#include "convert/database_reader.h"
+#include "check/database_reader.h"
 #include "convert/record_encoder.h"
 
 namespace solvane {

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 #include "convert/record_encoder.h"
 #include "fuzz/fuzz_checks.h"
 #include "load/autodoria_list.h"

@@ -1,4 +1,4 @@
-#include "convert/row_check.h"
+#include "check/row_check.h"
 
 #include <gtest/gtest.h>
 

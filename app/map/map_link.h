@@ -10,7 +10,7 @@
 
 #include <cstddef>
 
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 #include "app/map/map_window.h"
 
 namespace solvane::map {

@@ -15,7 +15,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/map/map_index.h"
+#include "map/map_index.h"
 
 namespace solvane::map {
 

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QWidget>
 
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 #include "app/map/map_view.h"
 
 namespace solvane::map {

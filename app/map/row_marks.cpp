@@ -3,7 +3,7 @@
 #include <QBrush>
 #include <QString>
 
-#include "convert/row_check.h"
+#include "check/row_check.h"
 
 namespace solvane::map {
 

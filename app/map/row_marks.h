@@ -8,7 +8,7 @@
 
 #include <cstddef>
 
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 
 namespace solvane::map {
 

@@ -10,7 +10,7 @@
 #include "app/db_conv_solvane_dlg.h"
 #include "app/map/map_link.h"
 #include "app/map/row_marks.h"
-#include "convert/c_number.h"
+#include "base/c_number.h"
 #include "tests/gui/fake_prompts.h"
 
 using solvane::map::MapLink;

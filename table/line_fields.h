@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 
 namespace solvane {
 

@@ -1,4 +1,4 @@
-#include "convert/database_reader.h"
+#include "check/database_reader.h"
 
 #include <algorithm>
 #include <cstdio>

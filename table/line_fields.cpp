@@ -1,4 +1,4 @@
-#include "app/line_fields.h"
+#include "table/line_fields.h"
 
 namespace solvane {
 

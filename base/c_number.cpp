@@ -1,4 +1,4 @@
-#include "convert/c_number.h"
+#include "base/c_number.h"
 
 #include <bit>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "load/c_file.h"
+#include "base/c_file.h"
 
 #include <string>
 

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string_view>
 
-#include "app/large_memory.h"
-#include "load/load_error.h"
+#include "base/large_memory.h"
+#include "base/load_error.h"
 
 namespace solvane {
 

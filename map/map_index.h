@@ -12,8 +12,8 @@
 #include <limits>
 #include <vector>
 
-#include "app/camera_table.h"
-#include "convert/row_check.h"
+#include "table/camera_table.h"
+#include "check/row_check.h"
 
 namespace solvane::map {
 

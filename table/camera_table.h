@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/large_memory.h"
+#include "base/large_memory.h"
 
 namespace solvane {
 

@@ -1,4 +1,4 @@
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 
 #include <algorithm>
 #include <bit>
@@ -10,8 +10,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "app/line_fields.h"
-#include "convert/c_number.h"
+#include "table/line_fields.h"
+#include "base/c_number.h"
 
 namespace solvane {
 

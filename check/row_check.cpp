@@ -1,8 +1,8 @@
-#include "convert/row_check.h"
+#include "check/row_check.h"
 
 #include <limits>
 
-#include "convert/c_number.h"
+#include "base/c_number.h"
 #include "convert/record_encoder.h"
 
 namespace solvane {

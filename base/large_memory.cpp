@@ -1,4 +1,4 @@
-#include "app/large_memory.h"
+#include "base/large_memory.h"
 
 #include <cstdint>
 

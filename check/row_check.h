@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/camera_table.h"
+#include "table/camera_table.h"
 
 namespace solvane {
 

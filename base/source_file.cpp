@@ -1,6 +1,6 @@
-#include "load/source_file.h"
+#include "base/source_file.h"
 
-#include "load/c_file.h"
+#include "base/c_file.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "app/map/map_index.h"
+#include "map/map_index.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <map>
 #include <numbers>
 
-#include "convert/c_number.h"
+#include "base/c_number.h"
 #include "convert/record_encoder.h"
 
 namespace solvane::map {
