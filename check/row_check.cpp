@@ -31,10 +31,6 @@ bool readsAsNumber(std::string_view text) noexcept {
   return i + 1 < text.size() && text[i] == '.' && isDigit(text[i + 1]);
 }
 
-bool typeRuleApplies(std::string_view typeField, bool endedByComma) noexcept {
-  return endedByComma && (typeField == "2" || typeField.empty());
-}
-
 RowCheck checkRow(const RowCells& row, RowOrigin origin) {
   RowCheck c;
   const RecordCells cells = RecordCells::fromRow(row);

@@ -6,8 +6,8 @@
 // tooltips of marked rows.
 //
 // What needs the source file (line numbers, the TYPE rule applied while loading, fields past
-// the columns) is not visible in a row; `solvane check` finds those in its own pass over the
-// lines (see typeRuleApplies below for the one rule it shares).
+// the columns) is not visible in a row; the loaders hand it out (load/row_source.h) and the
+// list check (check/list_check.h) reports it.
 //
 // Usage:
 //   const RowCheck c = checkRow(table.cells(row), RowOrigin::kAutodoriaList);
@@ -84,9 +84,5 @@ struct RowCheck {
 // True when atof would find a number at the start of the text (after white space, an optional
 // sign, at least one digit, with or without a decimal point). False for "", " ", "abc", ".".
 [[nodiscard]] bool readsAsNumber(std::string_view text) noexcept;
-
-// The normal list's TYPE rule: a TYPE field ended by a comma that is exactly "2" or empty is
-// stored as "3". A TYPE field that ends its line is stored as read.
-[[nodiscard]] bool typeRuleApplies(std::string_view typeField, bool endedByComma) noexcept;
 
 }  // namespace solvane

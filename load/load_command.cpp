@@ -36,21 +36,22 @@ struct AutodoriaPart {
   CameraTable rows;
   std::optional<LoadError> error;
 
-  void load(const std::filesystem::path& path) {
+  void load(const std::filesystem::path& path, std::vector<RowSource>* sources) {
     read = readSourceFile(path);
     if (openFailed(read)) {
       error = read.error;
       return;
     }
-    error = firstError(read, parseAutodoriaList(read.bytes(), !read.error, rows, displayPath(path)));
+    error = firstError(read, parseAutodoriaList(read.bytes(), !read.error, rows, displayPath(path), sources));
   }
 };
 
 }  // namespace
 
-LoadResult loadSources(CameraTable& table, const SourcePaths& paths) {
+LoadResult loadSources(CameraTable& table, const SourcePaths& paths, RowSources* sources) {
   LoadResult result;
   table.deleteAllRows();
+  if (sources) *sources = {};
 
   // The Autodoria list is read and parsed on a helper thread while this thread reads the
   // normal list; its rows are put after the normal rows (item data continuing their series)
@@ -61,7 +62,7 @@ LoadResult loadSources(CameraTable& table, const SourcePaths& paths) {
   const bool withAutodoria = !paths.autodoria.empty();
   const auto loadAutodoria = [&] {
     try {
-      autodoria.load(paths.autodoria);
+      autodoria.load(paths.autodoria, sources ? &sources->autodoria : nullptr);
     } catch (...) {
       autodoriaFailure = std::current_exception();
     }
@@ -94,7 +95,7 @@ LoadResult loadSources(CameraTable& table, const SourcePaths& paths) {
     finishAutodoria();  // its row count sizes the table
     const std::string_view bytes = keepFor(table, normal, true);
     result.error = firstError(normal, parseNormalList(bytes, !normal.error, table, displayPath(paths.normal),
-                                                      autodoria.rows.rowCount()));
+                                                      autodoria.rows.rowCount(), sources ? &sources->normal : nullptr));
     if (result.error) return result;
     result.total = table.rowCount();
   }

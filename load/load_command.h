@@ -8,6 +8,7 @@
 
 #include "table/camera_table.h"
 #include "base/load_error.h"
+#include "load/row_source.h"
 
 namespace solvane {
 
@@ -25,6 +26,8 @@ struct LoadResult {
   [[nodiscard]] bool ok() const noexcept { return !error.has_value(); }
 };
 
-LoadResult loadSources(CameraTable& table, const SourcePaths& paths);
+// With `sources`, it is filled with where each row came from (see RowSource); it is in step
+// with the table when the load succeeds.
+LoadResult loadSources(CameraTable& table, const SourcePaths& paths, RowSources* sources = nullptr);
 
 }  // namespace solvane

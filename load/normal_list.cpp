@@ -7,29 +7,37 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "load/source_lines.h"
 
 namespace solvane {
 namespace {
 
-bool startsWithComment(std::string_view s) noexcept { return s.size() >= 2 && s[0] == '/' && s[1] == '/'; }
-
-// TYPE "2" and an empty TYPE are stored as "3" when the field was ended by a comma.
-bool typeReadsAsThree(std::string_view line) noexcept {
-  // TYPE follows the third comma; it must be empty or "2" and be ended by a comma itself.
+// The TYPE rule, read from the whole line: TYPE follows the third comma; it must be empty or
+// "2" and be ended by a comma itself.
+TypeRule typeRuleOf(std::string_view line) noexcept {
   const char* const end = line.data() + line.size();
   const char* const comma = findNthComma(line.data(), end, kType);
-  if (end - comma < 2) return false;
-  if (comma[1] == ',') return true;
-  return comma[1] == '2' && end - comma >= 3 && comma[2] == ',';
+  if (end - comma < 2) return TypeRule::kNotApplied;
+  if (comma[1] == ',') return TypeRule::kEmptyStoredAsThree;
+  return comma[1] == '2' && end - comma >= 3 && comma[2] == ',' ? TypeRule::kTwoStoredAsThree
+                                                                  : TypeRule::kNotApplied;
 }
 
-void applyTypeRule(LineFields& f, std::size_t endedFields) {
-  if (endedFields > static_cast<std::size_t>(kType)) {
-    std::string_view& type = f.cells[kType];
-    if (type == "2" || type.empty()) type = "3";
-  }
+// The same rule on split fields, of which the first `endedFields` were ended by a comma.
+TypeRule applyTypeRule(LineFields& f, std::size_t endedFields) {
+  if (endedFields <= static_cast<std::size_t>(kType)) return TypeRule::kNotApplied;
+  std::string_view& type = f.cells[kType];
+  const TypeRule rule = type.empty() ? TypeRule::kEmptyStoredAsThree
+                        : type == "2" ? TypeRule::kTwoStoredAsThree
+                                      : TypeRule::kNotApplied;
+  if (rule != TypeRule::kNotApplied) type = "3";
+  return rule;
+}
+
+std::size_t fieldCount(std::string_view line) noexcept {
+  return static_cast<std::size_t>(std::count(line.begin(), line.end(), ',')) + 1;
 }
 
 // The header line is held aside rather than stored as row 0 and deleted afterwards, which would
@@ -40,8 +48,8 @@ void applyTypeRule(LineFields& f, std::size_t endedFields) {
 class NormalParser {
  public:
   enum class Part { kWhole, kLater };
-  NormalParser(CameraTable& table, std::string_view name, Part part = Part::kWhole)
-      : table_(table), name_(name), part_(part) {}
+  NormalParser(CameraTable& table, std::string_view name, Part part, std::vector<RowSource>* sources)
+      : table_(table), name_(name), part_(part), sources_(sources) {}
 
   void line(std::string_view text, std::size_t lineNumber) {
     // The first field starts with "//" exactly when the line does.
@@ -56,31 +64,43 @@ class NormalParser {
         return;
       }
     }
-    table_.appendLine(text, typeReadsAsThree(text), static_cast<ItemData>(rowIndex_));
+    const TypeRule rule = typeRuleOf(text);
+    table_.appendLine(text, rule != TypeRule::kNotApplied, static_cast<ItemData>(rowIndex_));
+    if (sources_) sources_->push_back({lineNumber, fieldCount(text), 0, 0, rule});
     ++rowIndex_;
   }
 
   // The line the read stopped in: its row exists once a comma was read, holding the fields
   // that commas had ended, and it is neither tested as a comment nor numbered.
-  void interruptedLine(std::string_view text) {
+  void interruptedLine(std::string_view text, std::size_t lineNumber) {
     putBackHeaderRow();
     const std::size_t lastComma = text.rfind(',');
     if (lastComma == std::string_view::npos) return;
     LineFields f = splitFields(text.substr(0, lastComma));
-    applyTypeRule(f, f.count);
+    const TypeRule rule = applyTypeRule(f, f.count);
     table_.appendRow(std::span(f.cells.data(), f.kept()), 0);
+    if (sources_) sources_->push_back({lineNumber, f.count, 0, 0, rule});
   }
 
   // Takes over the rows of a parser that read the lines right after this one's `ownLines`
   // lines: its rows follow ours and its item data continue our series.
   void append(NormalParser& later, std::size_t ownLines) {
+    std::size_t headerRows = 0;
     if (!headerLine_ && later.headerLine_) {
       headerLine_ = ownLines + later.headerLine_;
       holdHeader(later.table_.cells(0));
       later.table_.deleteRow(0);
+      headerRows = 1;
     }
     table_.appendTable(std::move(later.table_), static_cast<ItemData>(rowIndex_));
     rowIndex_ += later.rowIndex_;
+    if (sources_ && later.sources_) {
+      for (std::size_t k = headerRows; k < later.sources_->size(); ++k) {
+        RowSource s = (*later.sources_)[k];
+        s.line += ownLines;
+        sources_->push_back(s);
+      }
+    }
   }
 
   std::optional<LoadError> finish() {
@@ -116,6 +136,7 @@ class NormalParser {
   CameraTable& table_;
   std::string_view name_;
   Part part_;
+  std::vector<RowSource>* sources_;  // null: nobody asked where the rows came from
   std::size_t rowIndex_ = 0;
   std::size_t headerLine_ = 0;
   std::array<std::string, kColumnCount> header_;
@@ -130,7 +151,7 @@ constexpr std::size_t kParallelBytes = std::size_t{1} << 18;
 std::optional<LoadError> finishList(NormalParser& parser, std::string_view tail, std::size_t tailLine,
                                     bool readComplete) {
   if (!readComplete) {
-    parser.interruptedLine(tail);
+    parser.interruptedLine(tail, tailLine);
     return std::nullopt;
   }
   parser.line(tail, tailLine);
@@ -138,10 +159,11 @@ std::optional<LoadError> finishList(NormalParser& parser, std::string_view tail,
 }
 
 std::optional<LoadError> parseOnOneThread(std::string_view bytes, bool readComplete, CameraTable& table,
-                                          std::string_view name, std::size_t roomAfter) {
+                                          std::string_view name, std::size_t roomAfter,
+                                          std::vector<RowSource>* sources) {
   // One row per line at most; reserving avoids regrowing (and briefly doubling) a large table.
   table.reserveRows(lineFeeds(bytes) + 1 + roomAfter);
-  NormalParser parser(table, name);
+  NormalParser parser(table, name, NormalParser::Part::kWhole, sources);
   LineReader lines(bytes);
   std::string_view text;
   while (lines.next(text)) parser.line(text, lines.lineNumber());
@@ -155,21 +177,23 @@ std::size_t lineFeeds(std::string_view bytes) noexcept {
   return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
 }
 
-std::optional<LoadError> parseNormalList(std::string_view bytes, bool readComplete,
-                                         CameraTable& table, std::string_view name, std::size_t roomAfter) {
-  if (bytes.size() < kParallelBytes) return parseOnOneThread(bytes, readComplete, table, name, roomAfter);
-  return parseNormalListInTwo(bytes, readComplete, table, name, bytes.size() / 2, roomAfter);
+std::optional<LoadError> parseNormalList(std::string_view bytes, bool readComplete, CameraTable& table,
+                                         std::string_view name, std::size_t roomAfter,
+                                         std::vector<RowSource>* sources) {
+  if (bytes.size() < kParallelBytes) return parseOnOneThread(bytes, readComplete, table, name, roomAfter, sources);
+  return parseNormalListInTwo(bytes, readComplete, table, name, bytes.size() / 2, roomAfter, sources);
 }
 
 std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readComplete, CameraTable& table,
-                                              std::string_view name, std::size_t cutFrom, std::size_t roomAfter) {
+                                              std::string_view name, std::size_t cutFrom, std::size_t roomAfter,
+                                              std::vector<RowSource>* sources) {
   // The first part ends with a line feed, so every line lies wholly in one part. The second
   // part's complete lines are parsed into a table of their own on a helper thread; its tail
   // (a last line without a line feed, or the line a read stopped in) is done here after the
   // join, once the rows of both parts are in place.
   const std::size_t lf = cutFrom < bytes.size() ? bytes.find('\n', cutFrom) : std::string_view::npos;
   if (lf == std::string_view::npos || lf + 1 == bytes.size()) {
-    return parseOnOneThread(bytes, readComplete, table, name, roomAfter);
+    return parseOnOneThread(bytes, readComplete, table, name, roomAfter, sources);
   }
   const std::string_view first = bytes.substr(0, lf + 1);
   const std::string_view second = bytes.substr(lf + 1);
@@ -177,7 +201,8 @@ std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readC
   // Declared before the thread, so they outlive it even when this thread throws.
   CameraTable laterTable;
   laterTable.shareKeptText(table);  // its rows refer to the same bytes
-  NormalParser later(laterTable, name, NormalParser::Part::kLater);
+  std::vector<RowSource> laterSources;
+  NormalParser later(laterTable, name, NormalParser::Part::kLater, sources ? &laterSources : nullptr);
   LineReader laterLines(second);
   std::exception_ptr laterFailure;
   // Each thread counts the line feeds of its own part; this thread sizes the table for both.
@@ -213,7 +238,7 @@ std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readC
     countSecond();
   }
   table.reserveRows(firstLineFeeds + laterLineFeeds.load() + 1 + roomAfter);
-  NormalParser parser(table, name);
+  NormalParser parser(table, name, NormalParser::Part::kWhole, sources);
   LineReader lines(first);
   std::string_view text;
   while (lines.next(text)) parser.line(text, lines.lineNumber());

@@ -10,6 +10,10 @@
 
 namespace solvane {
 
+// A comment line begins with "//" (in the normal list its first field does, so the whole line
+// does); in the Autodoria list a line whose last field begins with "//" is the stop line.
+constexpr bool startsWithComment(std::string_view s) noexcept { return s.size() >= 2 && s[0] == '/' && s[1] == '/'; }
+
 // Walks the lines of a buffer. Each line comes without its line feed and with every carriage
 // return removed (copied only when a carriage return stands inside the line).
 class LineReader {

@@ -34,6 +34,20 @@ std::vector<std::string> dump(const CameraTable& t) {
 
 using Rows = std::vector<std::string>;
 
+// Where the rows came from, one "line:fields" (a section: "line:fields>endLine:endFields") per
+// row, the TYPE rule as "+empty" or "+2".
+std::vector<std::string> dump(const std::vector<RowSource>& sources) {
+  std::vector<std::string> out;
+  for (const RowSource& s : sources) {
+    std::string text = std::to_string(s.line) + ":" + std::to_string(s.fields);
+    if (s.endLine) text += ">" + std::to_string(s.endLine) + ":" + std::to_string(s.endFields);
+    if (s.typeRule == TypeRule::kEmptyStoredAsThree) text += "+empty";
+    if (s.typeRule == TypeRule::kTwoStoredAsThree) text += "+2";
+    out.push_back(text);
+  }
+  return out;
+}
+
 struct NormalCase {
   const char* name;
   std::string input;
@@ -78,6 +92,28 @@ TEST(NormalList, Cases) {
   }
 }
 
+// The loader says which line made each row, how many fields it had and whether the TYPE rule
+// changed it: the list check reports from this alone.
+TEST(NormalList, HandsOutEachRowsLineFieldsAndTypeRule) {
+  CameraTable t;
+  std::vector<RowSource> sources;
+  ASSERT_FALSE(parseNormalList("// top\r\n" + kHead +
+                                   "1,1,2,2,x\r\n"     // 3: "2" ended by a comma
+                                   "\n"                 // 4
+                                   "2,1,2,,x\n"         // 5: empty, ended by a comma
+                                   "// 3,1,2,2,x\n"     // 6: a comment
+                                   "4,1,2,2\n"          // 7: TYPE ends the line: stored as read
+                                   "5,1,2,02,x\n"       // 8
+                                   "6,1,2, 2,x\n"       // 9
+                                   "7,1,2,3,x,5,6,7,8\n"  // 10: nine fields
+                                   "8,1,2,2,",           // 11: last line without a line feed
+                               true, t, "n.txt", 0, &sources));
+  EXPECT_EQ(dump(sources), (Rows{"3:5+2", "5:5+empty", "7:4", "8:5", "9:5", "10:9", "11:5+2"}));
+  ASSERT_EQ(sources.size(), t.rowCount());
+  EXPECT_EQ(t.cell(0, kType), "3");
+  EXPECT_EQ(t.cell(2, kType), "2");
+}
+
 TEST(NormalList, InterruptedReadKeepsTheEndedFieldsOfTheLastLine) {
   CameraTable t;
   EXPECT_FALSE(parseNormalList(kHead + "1,a\n2,b,2,2,pending", false, t, "list.txt"));
@@ -112,10 +148,15 @@ TEST(NormalList, ParsedInTwoPartsLikeInOne) {
   };
   for (const Input& in : inputs) {
     CameraTable one;
-    const auto oneError = parseNormalList(in.bytes, in.complete, one, "n.txt");
+    std::vector<RowSource> oneSources;
+    const auto oneError = parseNormalList(in.bytes, in.complete, one, "n.txt", 0, &oneSources);
     for (std::size_t cut = 0; cut <= in.bytes.size(); ++cut) {
       CameraTable two;
-      const auto twoError = parseNormalListInTwo(in.bytes, in.complete, two, "n.txt", cut);
+      std::vector<RowSource> twoSources;
+      const auto twoError = parseNormalListInTwo(in.bytes, in.complete, two, "n.txt", cut, 0, &twoSources);
+      if (!oneError) {
+        EXPECT_EQ(dump(twoSources), dump(oneSources)) << in.bytes << " cut at " << cut;
+      }
       EXPECT_EQ(twoError.has_value(), oneError.has_value()) << in.bytes << " cut at " << cut;
       if (twoError && oneError) {
         EXPECT_EQ(twoError->message, oneError->message) << in.bytes << " cut at " << cut;
@@ -169,6 +210,27 @@ TEST(AutodoriaList, Cases) {
   }
 }
 
+TEST(AutodoriaList, HandsOutEachSectionsTwoLines) {
+  CameraTable t;
+  std::vector<RowSource> sources;
+  ASSERT_FALSE(parseAutodoriaList("\n" + kAHead +      // 1, 2
+                                      "1,a\n"            // 3
+                                      "\r\n"            // 4
+                                      "2,b,c\n"          // 5
+                                      "3,1,2,3,4,5,6,7\n"  // 6: eight fields
+                                      "4,d\n"            // 7
+                                      "5,e\n"            // 8: its end point never comes
+                                      "6,f,//stop\n"     // 9
+                                      "7,g\n",
+                                  true, t, "a.txt", &sources));
+  EXPECT_EQ(dump(sources), (Rows{"3:2>5:3", "6:8>7:2", "8:2"}));
+  EXPECT_EQ(sources.size(), t.rowCount());
+  // A stop line that starts a section still makes a row of its ended fields.
+  sources.clear();
+  ASSERT_FALSE(parseAutodoriaList(kAHead + "1,a\n2,b\n5,6,//x\n", true, t, "a.txt", &sources));
+  EXPECT_EQ(dump(sources), (Rows{"2:2>3:2", "4:3"}));
+}
+
 TEST(AutodoriaList, ContinuesTheItemDataSeriesAfterNormalRows) {
   CameraTable t;
   ASSERT_FALSE(parseNormalList(kHead + "1,a\n2,b\n", true, t, "n.txt"));
@@ -181,6 +243,10 @@ TEST(AutodoriaList, StrayLineIsReportedWithItsLineNumber) {
   const auto error = parseAutodoriaList(kAHead + "\n1,a\nstray\n", true, t, "a.txt");
   ASSERT_TRUE(error);
   EXPECT_NE(error->detail.find("line 4"), std::string::npos) << error->detail;
+  // The same as the last line, without a line feed.
+  const auto atEnd = parseAutodoriaList(kAHead + "\n1,a\nstray", true, t, "a.txt");
+  ASSERT_TRUE(atEnd);
+  EXPECT_NE(atEnd->detail.find("line 4"), std::string::npos) << atEnd->detail;
 }
 
 class LoadCommand : public ::testing::Test {

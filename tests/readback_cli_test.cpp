@@ -235,7 +235,7 @@ class Check : public Readback {
 };
 
 TEST_F(Check, ReportsEveryFindingWithItsLine) {
-  const cli::CheckReport r = cli::checkSources({normal_, autodoria_});
+  const CheckReport r = checkSources({normal_, autodoria_});
   ASSERT_FALSE(r.loadError);
   const std::string n = normal_.string(), a = autodoria_.string();
   struct Expected {

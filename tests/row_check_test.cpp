@@ -115,14 +115,5 @@ TEST(RowCheck, SectionsAndTheirEndPoints) {
   EXPECT_TRUE(far.isNote());
 }
 
-TEST(RowCheck, TypeRule) {
-  EXPECT_TRUE(typeRuleApplies("2", true));
-  EXPECT_TRUE(typeRuleApplies("", true));
-  EXPECT_FALSE(typeRuleApplies("2", false));  // TYPE ending its line is stored as read
-  EXPECT_FALSE(typeRuleApplies("02", true));
-  EXPECT_FALSE(typeRuleApplies(" 2", true));
-  EXPECT_FALSE(typeRuleApplies("3", true));
-}
-
 }  // namespace
 }  // namespace solvane
