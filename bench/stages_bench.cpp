@@ -18,6 +18,9 @@
 #include "bench/list_generator.h"
 #include "convert/conversion.h"
 #include "load/load_command.h"
+#include "check/near_duplicates.h"
+#include "check/quality_findings.h"
+#include "base/c_number.h"
 
 namespace solvane::bench {
 namespace {
@@ -148,6 +151,50 @@ void BM_Convert(benchmark::State& state) {
   setCounters(state, lists, rows);
 }
 
+// The near-duplicate search alone, on every row's first point.
+void BM_NearDuplicates(benchmark::State& state) {
+  const auto& lists = workspace().lists(static_cast<std::size_t>(state.range(0)));
+  CameraTable table;
+  loadOrDie(table, lists.paths);
+  std::vector<GeoPoint> points;
+  points.reserve(table.rowCount());
+  for (std::size_t i = 0; i < table.rowCount(); ++i) {
+    points.push_back({parseCDouble(table.cell(i, kY)), parseCDouble(table.cell(i, kX))});
+  }
+  std::size_t groups = 0;
+  for (auto _ : state) {
+    groups = findNearGroups(points, kDefaultNearMetres).size();
+    benchmark::DoNotOptimize(groups);
+  }
+  setCounters(state, lists, table.rowCount());
+  state.counters["groups"] = static_cast<double>(groups);
+}
+
+// All quality findings of a loaded table: reading the cells, the per-row rules, the list's
+// area and the near-duplicate search.
+void BM_QualityCheck(benchmark::State& state) {
+  const auto& lists = workspace().lists(static_cast<std::size_t>(state.range(0)));
+  CameraTable table;
+  loadOrDie(table, lists.paths);
+  std::size_t findings = 0;
+  for (auto _ : state) {
+    findings = checkQuality(table, QualityOptions{}, [](std::size_t row) { return std::to_string(row); }).size();
+    benchmark::DoNotOptimize(findings);
+  }
+  setCounters(state, lists, table.rowCount());
+  state.counters["findings"] = static_cast<double>(findings);
+}
+
+// A thousand cameras at one crossing among a hundred thousand spread over a city: the
+// crossing must cost no more than its thousand rows.
+void BM_NearDuplicatesCluster(benchmark::State& state) {
+  std::vector<GeoPoint> points;
+  for (int k = 0; k < 100'000; ++k) points.push_back({37.4 + (k % 317) * 0.0007, 126.9 + (k / 317) * 0.0009});
+  for (int k = 0; k < 1000; ++k) points.push_back({37.5 + (k % 10) * 0.00001, 127.0 + (k / 10) * 0.000001});
+  for (auto _ : state) benchmark::DoNotOptimize(findNearGroups(points, kDefaultNearMetres).size());
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * points.size()));
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
   b->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
 }
@@ -156,6 +203,9 @@ BENCHMARK(BM_Load)->Apply(sizes);
 BENCHMARK(BM_Sort)->Apply(sizes);
 BENCHMARK(BM_Encode)->Apply(sizes);
 BENCHMARK(BM_Convert)->Apply(sizes);
+BENCHMARK(BM_NearDuplicates)->Apply(sizes);
+BENCHMARK(BM_QualityCheck)->Apply(sizes);
+BENCHMARK(BM_NearDuplicatesCluster)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace solvane::bench

@@ -1,0 +1,224 @@
+#include "check/near_duplicates.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <numeric>
+
+namespace solvane {
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+constexpr double kRad = kPi / 180.0;
+
+// A cell spans at most this share of the search distance north-south and east-west, so any
+// two positions in one cell are closer than the distance (0.49 + 0.49 < 1, with room for the
+// distance formula's own error).
+constexpr double kCellShare = 0.49;
+// The neighbour search looks this much further than the distance, for the same reason.
+constexpr double kSearchSlack = 1.01;
+
+class UnionFind {
+ public:
+  explicit UnionFind(std::size_t n) : parent_(n) { std::iota(parent_.begin(), parent_.end(), std::size_t{0}); }
+  std::size_t find(std::size_t i) noexcept {
+    while (parent_[i] != i) {
+      parent_[i] = parent_[parent_[i]];
+      i = parent_[i];
+    }
+    return i;
+  }
+  void join(std::size_t a, std::size_t b) noexcept {
+    a = find(a);
+    b = find(b);
+    if (a != b) parent_[std::max(a, b)] = std::min(a, b);
+  }
+
+ private:
+  std::vector<std::size_t> parent_;
+};
+
+std::vector<NearGroup> groupsOf(UnionFind& uf, std::span<const GeoPoint> points) {
+  const std::size_t n = points.size();
+  std::vector<std::size_t> size(n, 0);
+  for (std::size_t i = 0; i < n; ++i) ++size[uf.find(i)];
+  std::vector<std::size_t> slot(n, SIZE_MAX);
+  std::vector<NearGroup> groups;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t root = uf.find(i);
+    if (size[root] < 2) continue;
+    if (slot[root] == SIZE_MAX) {
+      slot[root] = groups.size();
+      groups.emplace_back();
+      groups.back().members.reserve(size[root]);
+    }
+    groups[slot[root]].members.push_back(i);  // ascending, and the group's first member comes first
+  }
+  for (NearGroup& g : groups) {
+    const GeoPoint first = points[g.members.front()];
+    for (std::size_t k = 1; k < g.members.size(); ++k) {
+      g.metres = std::max(g.metres, distanceMetres(first, points[g.members[k]]));
+    }
+  }
+  return groups;
+}
+
+double lonFraction(double lon) noexcept {
+  double f = std::fmod(lon + 180.0, 360.0) / 360.0;
+  if (f < 0) f += 1.0;
+  return f >= 1.0 ? 0.0 : f;
+}
+
+// The grid: bands of equal latitude height, each cut into as many equal longitude cells as
+// keep a cell's east-west extent small enough at the band's edge nearest the equator.
+class Grid {
+ public:
+  explicit Grid(double near) : near_(near) {
+    bandRad_ = kCellShare * near / wgs84::kMaxRadius;
+    bands_ = static_cast<std::int64_t>(std::floor(kPi / bandRad_)) + 1;
+    reach_ = static_cast<std::int64_t>(std::ceil(kSearchSlack * near / wgs84::kMinMeridianRadius / bandRad_));
+  }
+  std::int64_t bandOf(double lat) const noexcept {
+    const auto b = static_cast<std::int64_t>(std::floor((lat * kRad + kPi / 2) / bandRad_));
+    return std::clamp<std::int64_t>(b, 0, bands_ - 1);
+  }
+  double lowRad(std::int64_t band) const noexcept { return std::max(-kPi / 2, -kPi / 2 + static_cast<double>(band) * bandRad_); }
+  double highRad(std::int64_t band) const noexcept { return std::min(kPi / 2, -kPi / 2 + static_cast<double>(band + 1) * bandRad_); }
+  double minAbsLat(std::int64_t band) const noexcept {
+    const double lo = lowRad(band), hi = highRad(band);
+    if (lo <= 0 && hi >= 0) return 0;
+    return std::min(std::fabs(lo), std::fabs(hi));
+  }
+  double maxAbsLat(std::int64_t band) const noexcept { return std::max(std::fabs(lowRad(band)), std::fabs(highRad(band))); }
+  std::int64_t cellsIn(std::int64_t band) const noexcept {
+    const double across = wgs84::kMaxRadius * std::cos(minAbsLat(band));
+    const double cellRad = kCellShare * near_ / std::max(across, 1e-9);
+    const double n = std::ceil(2 * kPi / cellRad);
+    return n < 1 ? 1 : n > 4.0e9 ? std::int64_t{4000000000} : static_cast<std::int64_t>(n);
+  }
+  // Longitude (as a fraction of the circle) that two positions within the distance may differ
+  // by, when neither lies further from the equator than `maxAbsLat`: the chord between them
+  // is at least 2 r sin(dlon / 2) with r the smaller parallel's radius (at least a cos lat).
+  double lonReachFraction(double maxAbsLat) const noexcept {
+    const double arg = kSearchSlack * near_ / (2 * wgs84::kA * std::cos(maxAbsLat));
+    if (!(arg < 1.0)) return 1.0;
+    return 2 * std::asin(arg) / (2 * kPi);
+  }
+  std::int64_t bands() const noexcept { return bands_; }
+  std::int64_t reach() const noexcept { return reach_; }
+
+ private:
+  double near_;
+  double bandRad_;
+  std::int64_t bands_;
+  std::int64_t reach_;
+};
+
+constexpr std::uint64_t key(std::int64_t band, std::int64_t cell) noexcept {
+  return (static_cast<std::uint64_t>(band) << 32) | static_cast<std::uint64_t>(cell);
+}
+
+}  // namespace
+
+std::vector<NearGroup> findNearGroups(std::span<const GeoPoint> points, double nearMetres) {
+  const double near = std::clamp(nearMetres, kMinNearMetres, kMaxNearMetres);
+  const std::size_t n = points.size();
+  const Grid grid(near);
+
+  struct Entry {
+    std::uint64_t key;
+    std::uint32_t index;
+  };
+  std::vector<Entry> entries(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::int64_t band = grid.bandOf(points[i].latitude);
+    const std::int64_t cells = grid.cellsIn(band);
+    const auto cell = std::min<std::int64_t>(static_cast<std::int64_t>(lonFraction(points[i].longitude) * static_cast<double>(cells)), cells - 1);
+    entries[i] = {key(band, cell), static_cast<std::uint32_t>(i)};
+  }
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return a.key != b.key ? a.key < b.key : a.index < b.index;
+  });
+
+  // The occupied cells, each a run of entries.
+  struct Cell {
+    std::uint64_t key;
+    std::uint32_t begin, end;
+  };
+  std::vector<Cell> cells;
+  for (std::size_t i = 0; i < n;) {
+    std::size_t j = i + 1;
+    while (j < n && entries[j].key == entries[i].key) ++j;
+    cells.push_back({entries[i].key, static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j)});
+    i = j;
+  }
+  std::vector<std::uint64_t> keys(cells.size());
+  for (std::size_t c = 0; c < cells.size(); ++c) keys[c] = cells[c].key;
+
+  UnionFind uf(n);
+  for (const Cell& c : cells) {
+    for (std::uint32_t e = c.begin + 1; e < c.end; ++e) uf.join(entries[c.begin].index, entries[e].index);
+  }
+
+  const auto compare = [&](const Cell& a, const Cell& b) {
+    if (uf.find(entries[a.begin].index) == uf.find(entries[b.begin].index)) return;
+    for (std::uint32_t x = a.begin; x < a.end; ++x) {
+      for (std::uint32_t y = b.begin; y < b.end; ++y) {
+        if (distanceMetres(points[entries[x].index], points[entries[y].index]) <= near) {
+          uf.join(entries[x].index, entries[y].index);
+          return;
+        }
+      }
+    }
+  };
+  // Compares cell `a` with the occupied cells of keys lo..hi.
+  const auto compareRange = [&](const Cell& a, std::uint64_t lo, std::uint64_t hi) {
+    auto it = std::lower_bound(keys.begin(), keys.end(), lo);
+    for (; it != keys.end() && *it <= hi; ++it) compare(a, cells[static_cast<std::size_t>(it - keys.begin())]);
+  };
+
+  for (const Cell& c : cells) {
+    const auto band = static_cast<std::int64_t>(c.key >> 32);
+    const auto cell = static_cast<std::int64_t>(c.key & 0xffffffffu);
+    const double cellsHere = static_cast<double>(grid.cellsIn(band));
+    const double west = static_cast<double>(cell) / cellsHere, east = static_cast<double>(cell + 1) / cellsHere;
+    double maxAbs = grid.maxAbsLat(band);
+    // Only cells after this one: bands further north, and this band's cells to the east.
+    for (std::int64_t b = band; b <= std::min(band + grid.reach(), grid.bands() - 1); ++b) {
+      maxAbs = std::max(maxAbs, grid.maxAbsLat(b));
+      const std::int64_t count = grid.cellsIn(b);
+      const double reach = grid.lonReachFraction(maxAbs);
+      auto first = static_cast<std::int64_t>(std::floor((west - reach) * static_cast<double>(count)));
+      auto last = static_cast<std::int64_t>(std::floor((east + reach) * static_cast<double>(count)));
+      if (b == band) first = cell + 1;
+      if (last - first + 1 >= count || (b == band && last - cell >= count - 1)) {
+        // The whole band (or this band's every other cell) is within reach.
+        compareRange(c, key(b, b == band ? cell + 1 : 0), key(b, count - 1));
+        continue;
+      }
+      const auto wrap = [count](std::int64_t x) { return ((x % count) + count) % count; };
+      const std::int64_t f = wrap(first), l = wrap(last);
+      if (f <= l) {
+        compareRange(c, key(b, f), key(b, l));
+      } else {
+        compareRange(c, key(b, f), key(b, count - 1));
+        compareRange(c, key(b, 0), key(b, l));
+      }
+    }
+  }
+  return groupsOf(uf, points);
+}
+
+std::vector<NearGroup> findNearGroupsByAllPairs(std::span<const GeoPoint> points, double nearMetres) {
+  const double near = std::clamp(nearMetres, kMinNearMetres, kMaxNearMetres);
+  UnionFind uf(points.size());
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    for (std::size_t j = i + 1; j < points.size(); ++j) {
+      if (distanceMetres(points[i], points[j]) <= near) uf.join(i, j);
+    }
+  }
+  return groupsOf(uf, points);
+}
+
+}  // namespace solvane
