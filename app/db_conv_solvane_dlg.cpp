@@ -131,9 +131,15 @@ CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(UserPrompts& prompts, QWidget* parent)
   addAction(&m_aboutAction);
   setContextMenuPolicy(Qt::ActionsContextMenu);
 
-  // The map preview: rows the conversion skips or writes at 0 are marked in the table too.
-  m_model.setRoleHook(&solvane::map::rowMarkData);
+  // Rows the conversion skips or writes wrong are marked in the table and on the map, with
+  // the quality findings of the whole table; those are worked out again after each reload.
+  m_rowMarks = std::make_unique<solvane::map::RowMarks>(m_List);
+  m_model.setRoleHook([this](const solvane::CameraTable&, std::size_t row, int column, int role) {
+    return m_rowMarks->data(row, column, role);
+  });
+  connect(&m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_rowMarks->tableChanged(); });
   m_mapLink = std::make_unique<solvane::map::MapLink>(m_List, m_ListView, this);
+  m_mapLink->setFindingsSource([this] { return m_rowMarks->findings(); });
   connect(&m_btnMap, &QPushButton::clicked, this, &CDB_Conv_SolvaneDlg::OnMap);
   connect(&m_mapAction, &QAction::triggered, this, &CDB_Conv_SolvaneDlg::OnMap);
   connect(this, &CDB_Conv_SolvaneDlg::tableReloaded, m_mapLink.get(), &solvane::map::MapLink::tableChanged);

@@ -31,6 +31,7 @@ class UserPrompts;
 }
 namespace solvane::map {
 class MapLink;
+class RowMarks;
 }
 
 class CDB_Conv_SolvaneDlg : public QDialog {
@@ -73,6 +74,7 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   [[nodiscard]] QPushButton& mapButton() noexcept { return m_btnMap; }
   [[nodiscard]] QAction& mapAction() noexcept { return m_mapAction; }
   [[nodiscard]] solvane::map::MapLink& mapLink() noexcept { return *m_mapLink; }
+  [[nodiscard]] solvane::map::RowMarks& rowMarks() noexcept { return *m_rowMarks; }
   [[nodiscard]] const QString& total() const noexcept { return m_strTotal; }
   [[nodiscard]] const QString& converted() const noexcept { return m_strConverted; }
   [[nodiscard]] const QString& normalPath() const noexcept { return m_strNormalPath; }
@@ -149,6 +151,7 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   QAction m_aboutAction;
   QPushButton m_btnMap;
   QAction m_mapAction;
+  std::unique_ptr<solvane::map::RowMarks> m_rowMarks;
   std::unique_ptr<solvane::map::MapLink> m_mapLink;
 
   QString m_outputFolder;  // empty until a source file is chosen

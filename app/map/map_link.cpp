@@ -34,7 +34,7 @@ void MapLink::rebuild() {
   // The same number of rows again is, in practice, the same lists reloaded or sorted before
   // a conversion: keep the place the user was looking at.
   const bool keepView = window_->view()->index() && table_.rowCount() == shownRows_;
-  window_->showTable(table_, keepView);
+  window_->showTable(table_, keepView, findings_ ? findings_() : nullptr);
   shownRows_ = table_.rowCount();
   stale_ = false;
 }

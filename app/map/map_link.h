@@ -9,7 +9,10 @@
 #include <QTableView>
 
 #include <cstddef>
+#include <functional>
+#include <memory>
 
+#include "check/table_findings.h"
 #include "table/camera_table.h"
 #include "app/map/map_window.h"
 
@@ -22,6 +25,10 @@ class MapLink : public QObject {
   // `tableView` must already have its model. The window is created on first use as a
   // top-level window owned by `owner`.
   MapLink(const CameraTable& table, QTableView& tableView, QWidget* owner);
+
+  // Where the map gets the table's quality findings (near duplicates to join, rows with a
+  // quality problem); without it the map shows the row check only.
+  void setFindingsSource(std::function<std::shared_ptr<const TableFindings>()> source) { findings_ = std::move(source); }
 
   // Shows the window (building the map if the table changed since) and raises it.
   void openMap();
@@ -43,6 +50,7 @@ class MapLink : public QObject {
   bool stale_ = true;
   std::size_t shownRows_ = 0;
   bool selectingFromMap_ = false;
+  std::function<std::shared_ptr<const TableFindings>()> findings_;
 };
 
 }  // namespace solvane::map

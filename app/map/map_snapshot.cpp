@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   }
   solvane::map::MapWindow window;
   if (argc >= 6) window.resize(std::atoi(argv[4]), std::atoi(argv[5]));
-  window.showTable(table);
+  window.showTable(table, false, std::make_shared<const solvane::TableFindings>(solvane::TableFindings::build(table)));
   window.show();
   QApplication::processEvents();
   if (argc >= 9) {

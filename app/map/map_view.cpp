@@ -127,6 +127,47 @@ QColor MapView::markColour(RowMark mark) {
   return QColor::fromRgb(kOtherType);
 }
 
+void MapView::setFindings(std::shared_ptr<const TableFindings> findings) {
+  findings_ = std::move(findings);
+  update();
+}
+
+void MapView::drawFindings(QPainter& p, const WorldRect& view) const {
+  // Further out, rows a few metres apart share a pixel and the rings would hide the map.
+  if (!findings_ || scale_ < kTickScale) return;
+  const MapIndex& index = *index_;
+  const auto itemAt = [&](std::uint32_t row) -> const MapItem* {
+    const std::ptrdiff_t i = index.itemOfRow(row);
+    if (i < 0) return nullptr;
+    const MapItem& it = index.item(static_cast<std::size_t>(i));
+    return it.x >= view.left && it.x <= view.right && it.y >= view.bottom && it.y <= view.top ? &it : nullptr;
+  };
+  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setBrush(Qt::NoBrush);
+  const QColor warn = QColor::fromRgb(kAtZeroColour);
+  // Near duplicates: a line between the two and a ring around each, so that a pair a pixel
+  // apart still shows as one.
+  for (const auto& [a, b] : findings_->joined()) {
+    const MapItem* first = itemAt(a);
+    const MapItem* second = itemAt(b);
+    if (!first && !second) continue;
+    const std::ptrdiff_t ia = index.itemOfRow(a), ib = index.itemOfRow(b);
+    if (ia < 0 || ib < 0) continue;
+    const MapItem& x = index.item(static_cast<std::size_t>(ia));
+    const MapItem& y = index.item(static_cast<std::size_t>(ib));
+    const QPointF pa = toScreen(x.x, x.y), pb = toScreen(y.x, y.y);
+    p.setPen(QPen(warn, 2.0, Qt::DashLine, Qt::RoundCap));
+    p.drawLine(pa, pb);
+    p.setPen(QPen(warn, 1.5));
+    p.drawEllipse(pa, 7.0, 7.0);
+    p.drawEllipse(pb, 7.0, 7.0);
+  }
+  p.setPen(QPen(warn, 2.5));
+  for (const std::uint32_t row : findings_->problemRows()) {
+    if (const MapItem* it = itemAt(row)) p.drawEllipse(toScreen(it->x, it->y), 8.0, 8.0);
+  }
+}
+
 void MapView::setIndex(std::shared_ptr<const MapIndex> index) {
   index_ = std::move(index);
   selectedRow_ = -1;
@@ -226,6 +267,7 @@ void MapView::renderFrame(QImage& image) const {
     } else {
       QPainter p(&image);
       drawMarksInDetail(p, view);
+      drawFindings(p, view);
     }
   }
   QPainter p(&image);
@@ -473,6 +515,11 @@ void MapView::drawLegend(QPainter& p) const {
   }
   entries.push_back({markColour(RowMark::kSkipped), QStringLiteral("Not written, out of range: %1").arg(index_->count(RowMark::kSkipped))});
   entries.push_back({markColour(RowMark::kAtZero), QStringLiteral("Written at 0, no number: %1").arg(index_->count(RowMark::kAtZero))});
+  if (findings_) {
+    entries.push_back({markColour(RowMark::kAtZero), QStringLiteral("Ringed close in: %1 quality problems, %2 near duplicates")
+                                                         .arg(findings_->problemRows().size())
+                                                         .arg(findings_->joined().size())});
+  }
 
   const QFontMetrics fm(font());
   const int lineH = fm.height() + 2;

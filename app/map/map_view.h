@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 
+#include "check/table_findings.h"
 #include "map/map_index.h"
 
 namespace solvane::map {
@@ -28,6 +29,11 @@ class MapView : public QWidget {
   // Shows a new table's rows and fits the view to them.
   void setIndex(std::shared_ptr<const MapIndex> index);
   [[nodiscard]] const MapIndex* index() const noexcept { return index_.get(); }
+
+  // The table's quality findings: close in, near duplicates are joined by a line and rows
+  // with a quality problem get a ring in the colour of rows written wrong. Null: none.
+  void setFindings(std::shared_ptr<const TableFindings> findings);
+  [[nodiscard]] const TableFindings* findings() const noexcept { return findings_.get(); }
 
   // Fits the view to the rows written where they stand.
   void fitAll();
@@ -82,11 +88,13 @@ class MapView : public QWidget {
   void drawMarksAsPixels(QImage& image, const WorldRect& view) const;
   void drawMarksInDetail(QPainter& p, const WorldRect& view) const;
   void drawSelection(QPainter& p) const;
+  void drawFindings(QPainter& p, const WorldRect& view) const;
   void drawLegend(QPainter& p) const;
   void drawScaleBar(QPainter& p) const;
   [[nodiscard]] WorldRect visibleWorld(double marginPixels) const noexcept;
 
   std::shared_ptr<const MapIndex> index_;
+  std::shared_ptr<const TableFindings> findings_;
   QPointF centre_{0, 0};
   double scale_ = 1.0;  // pixels per degree of latitude
   bool fitPending_ = true;

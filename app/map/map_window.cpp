@@ -33,13 +33,20 @@ MapWindow::MapWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(view_, &MapView::pointerMoved, this, &MapWindow::updateStatus);
 }
 
-void MapWindow::showTable(const CameraTable& table, bool keepView) {
+void MapWindow::showTable(const CameraTable& table, bool keepView, std::shared_ptr<const TableFindings> findings) {
   auto index = std::make_shared<const MapIndex>(MapIndex::build(table));
   const std::size_t skipped = index->count(RowMark::kSkipped), atZero = index->count(RowMark::kAtZero);
-  status_->setText(QStringLiteral("%1 rows, %2 not written (out of range), %3 written at 0")
+  QString status = QStringLiteral("%1 rows, %2 not written (out of range), %3 written at 0")
                        .arg(index->size())
                        .arg(skipped)
-                       .arg(atZero));
+                       .arg(atZero);
+  if (findings) {
+    status += QStringLiteral(", %1 with a quality problem, %2 near duplicates joined")
+                  .arg(findings->problemRows().size())
+                  .arg(findings->joined().size());
+  }
+  status_->setText(status);
+  view_->setFindings(std::move(findings));
   if (keepView) {
     const QPointF centre = view_->viewCentre();
     const double scale = view_->pixelsPerDegree();

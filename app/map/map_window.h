@@ -4,6 +4,9 @@
 #include <QLabel>
 #include <QWidget>
 
+#include <memory>
+
+#include "check/table_findings.h"
 #include "table/camera_table.h"
 #include "app/map/map_view.h"
 
@@ -18,7 +21,8 @@ class MapWindow : public QWidget {
 
   // Reads the table's rows again. With keepView the zoom and centre stay (the rows were only
   // reordered, as the sort before a conversion does); otherwise the view fits the new rows.
-  void showTable(const CameraTable& table, bool keepView = false);
+  // `findings`, when given, adds the table's quality findings.
+  void showTable(const CameraTable& table, bool keepView = false, std::shared_ptr<const TableFindings> findings = nullptr);
 
   [[nodiscard]] MapView* view() const noexcept { return view_; }
 

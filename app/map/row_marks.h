@@ -1,13 +1,17 @@
 // Marked rows in the camera table: a row the conversion will skip, or write with a coordinate
 // taken as 0, gets a tinted background and a tooltip that says why (the reasons `solvane
-// check` prints).
+// check` prints). RowMarks adds the quality findings of the whole table (near duplicates,
+// directions, speeds, section geometry, exchanged X and Y): their texts join the tooltip, and
+// a row with a quality problem gets the orange tint of a row written wrong.
 #pragma once
 
 #include <QColor>
 #include <QVariant>
 
 #include <cstddef>
+#include <memory>
 
+#include "check/table_findings.h"
 #include "table/camera_table.h"
 
 namespace solvane::map {
@@ -15,9 +19,26 @@ namespace solvane::map {
 inline constexpr QRgb kSkippedRowBackground = 0xfff6c9cb;  // light red: no record
 inline constexpr QRgb kProblemRowBackground = 0xffffe2bf;  // light orange: written, but wrong
 
-// Extra data for a cell of the camera table: background and text colour of a marked row, and
-// the tooltip of any row the check has something to say about. Invalid for anything else.
-// Fits CameraTableModel's role hook.
+// Extra data for a cell of the camera table from the row check alone: background and text
+// colour of a marked row, and the tooltip of any row the check has something to say about.
+// Invalid for anything else. Fits CameraTableModel's role hook.
 [[nodiscard]] QVariant rowMarkData(const CameraTable& table, std::size_t row, int column, int role);
+
+// The same with the table's quality findings. They need the whole table, so they are worked
+// out on first use after each change (about a second for a million rows) and kept.
+class RowMarks {
+ public:
+  explicit RowMarks(const CameraTable& table) : table_(table) {}
+
+  // The table was reloaded or reordered: the findings are worked out again when next needed.
+  void tableChanged() noexcept { findings_.reset(); }
+
+  [[nodiscard]] QVariant data(std::size_t row, int column, int role);
+  [[nodiscard]] std::shared_ptr<const TableFindings> findings();
+
+ private:
+  const CameraTable& table_;
+  std::shared_ptr<const TableFindings> findings_;
+};
 
 }  // namespace solvane::map

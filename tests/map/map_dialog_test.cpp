@@ -49,11 +49,11 @@ class MapDialogTest : public QObject {
   std::unique_ptr<CDB_Conv_SolvaneDlg> dialog_;
 
   // Opens both lists and runs a conversion to its end, as a user would by clicks.
-  void convert() {
+  void convert(const QByteArray& normalList = kNormalList, const QByteArray& autodoriaList = kAutodoriaList) {
     const QString normal = tmp_.filePath(QStringLiteral("Solvane.txt"));
     const QString autodoria = tmp_.filePath(QStringLiteral("Autodoria.txt"));
-    QVERIFY(writeBytes(normal, kNormalList));
-    QVERIFY(writeBytes(autodoria, kAutodoriaList));
+    QVERIFY(writeBytes(normal, normalList));
+    QVERIFY(writeBytes(autodoria, autodoriaList));
     prompts_.answers = {normal, autodoria};
     QTest::mouseClick(&dialog_->openNormalButton(), Qt::LeftButton);
     QTest::mouseClick(&dialog_->openAutodoriaButton(), Qt::LeftButton);
@@ -122,6 +122,48 @@ class MapDialogTest : public QObject {
       // The text shown stays the cell's text.
       QCOMPARE(model.index(row, 0).data().toString(), QString::fromLatin1(c.idx));
     }
+  }
+
+  void qualityFindingsAreMarkedAndJoinedOnTheMap() {
+    // Rows 1 and 2 are 11 m apart (a near duplicate, a note); row 3's DIR is outside the
+    // compass for a camera that warns one way (a problem).
+    convert("IDX,X,Y,TYPE,SPD,DTYPE,DIR\n"
+            "1,127.10,37.5000,1,60,1,90\n"
+            "2,127.10,37.5001,1,60,1,95\n"
+            "3,127.30,37.60,1,60,1,400\n",
+            "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n"
+            "6,127.50,36.20,3,80,1,170\n"
+            "7,127.52,36.10,3,80,1,170\n");
+    QAbstractItemModel& model = *dialog_->tableView().model();
+    // The table is sorted by latitude: the section, then rows 1, 2, 3.
+    const int one = rowOfIdx(model, QStringLiteral("1")), two = rowOfIdx(model, QStringLiteral("2"));
+    const int three = rowOfIdx(model, QStringLiteral("3"));
+    QCOMPARE(model.index(one, 0).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("near duplicate: 11.1 m from row %1, facing the same way, same TYPE, same speed").arg(two + 1));
+    QCOMPARE(model.index(two, 3).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("near duplicate: 11.1 m from row %1").arg(one + 1));
+    QVERIFY(!model.index(one, 0).data(Qt::BackgroundRole).isValid());  // a note: explained, not marked
+    QCOMPARE(model.index(three, 6).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("DIR 400 is outside 0..360 for DTYPE 1: written as half-direction 110"));
+    QCOMPARE(model.index(three, 0).data(Qt::BackgroundRole).value<QBrush>().color().rgb(),
+             solvane::map::kProblemRowBackground);
+
+    MapView& view = openMap();
+    QVERIFY(view.findings() != nullptr);
+    QCOMPARE(view.findings()->joined().size(), std::size_t{1});
+    QCOMPARE(view.findings()->problemRows(), std::vector<std::uint32_t>{static_cast<std::uint32_t>(three)});
+    // Close in, the pair is joined by a dashed orange line between its rings.
+    view.resize(400, 300);
+    view.setView({view.index()->toWorldX(127.10), 37.50005}, 200000.0);
+    const QImage image = view.grab().toImage();
+    const QPointF a = *view.screenPosOfRow(one), b = *view.screenPosOfRow(two);
+    int orange = 0;
+    for (double t = 0.3; t <= 0.7; t += 0.02) {
+      const QPointF m = a + (b - a) * t;
+      const QColor c = image.pixelColor(m.toPoint());
+      if (c.red() > 200 && c.green() > 90 && c.green() < 170 && c.blue() < 80) ++orange;
+    }
+    QVERIFY2(orange > 5, "no line between the near duplicates");
   }
 
   void mapOpensFromTheButtonAndTheContextMenu() {
