@@ -59,20 +59,29 @@ std::int64_t tell(std::FILE* f) noexcept {
 #endif
 }
 
+// Why the path is no file to be read whole, looked at before anything is opened: opening a pipe
+// or a terminal waits for the other side, perhaps for ever, and neither has a size to read by.
+// Empty for a regular file, and when the path cannot be looked at (the open then says why).
+std::string refusal(const std::filesystem::path& path) {
+  std::error_code ec;
+  switch (std::filesystem::status(path, ec).type()) {
+    case std::filesystem::file_type::directory: return "it is a folder, not a file";
+    case std::filesystem::file_type::fifo: return "it is a pipe, not a file";
+    case std::filesystem::file_type::character:
+    case std::filesystem::file_type::block: return "it is a device, not a file";
+    case std::filesystem::file_type::socket: return "it is a socket, not a file";
+    default: return {};
+  }
+}
+
 }  // namespace
 
 std::string displayPath(const std::filesystem::path& path) { return path.string(); }
 
 SourceRead readSourceFile(const std::filesystem::path& path) {
   SourceRead result;
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    result.error = openError(path, "it is a folder, not a file");
-    return result;
-  }
-  if (std::filesystem::is_fifo(path, ec)) {
-    // Opening a pipe waits for a writer, perhaps for ever, and a pipe has no size to read by.
-    result.error = openError(path, "it is a pipe, not a file");
+  if (const std::string why = refusal(path); !why.empty()) {
+    result.error = openError(path, why);
     return result;
   }
   errno = 0;

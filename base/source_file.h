@@ -1,4 +1,5 @@
-// Reading a source list into memory in one go.
+// The one whole-file reader: the lists and the databases are read into memory in one go, and
+// folders, pipes and devices are refused the same way for all of them.
 #pragma once
 
 #include <cstddef>
@@ -19,9 +20,11 @@ struct SourceRead {
   [[nodiscard]] std::string_view bytes() const noexcept { return {data.get(), size}; }
 };
 
-// Opens the file, takes its size, and reads that many bytes. A read that delivers fewer
-// (the file shrank, an I/O error) keeps the bytes delivered so far and reports "Error[5010]";
-// a file that grows meanwhile is read only up to the size taken at the start.
+// Opens the file, takes its size, and reads that many bytes. A folder, a pipe, a device or a
+// socket is refused before it is opened ("Error[5009]", so nothing ever waits on one). A read
+// that delivers fewer bytes (the file shrank, an I/O error) keeps the bytes delivered so far and
+// reports "Error[5010]"; a file that grows meanwhile is read only up to the size taken at the
+// start; a file larger than the memory is refused before anything is allocated.
 SourceRead readSourceFile(const std::filesystem::path& path);
 
 // The path as shown in messages.

@@ -1,10 +1,10 @@
 #include "check/database_reader.h"
 
+#include "base/source_file.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <system_error>
 
 namespace solvane {
 namespace {
@@ -289,27 +289,11 @@ DatabaseInspection inspectDatabase(std::span<const std::uint8_t> file) { return 
 
 DatabaseRead readDatabaseFile(const std::filesystem::path& path) {
   DatabaseRead r;
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    r.error = "it is a folder";
-    return r;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    r.error = std::error_code(errno, std::generic_category()).message();
-    return r;
-  }
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size < 0 || !in) {
-    r.error = "its size cannot be taken";
-    return r;
-  }
-  r.bytes.resize(static_cast<std::size_t>(size));
-  if (size > 0 && !in.read(reinterpret_cast<char*>(r.bytes.data()), size)) {
-    r.error = "it could not be read to the end";
-    r.bytes.clear();
+  const SourceRead read = readSourceFile(path);
+  r.error = read.error;
+  if (!r.error) {
+    const std::string_view bytes = read.bytes();
+    r.inspection = inspectDatabase({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
   }
   return r;
 }

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "base/load_error.h"
 #include "convert/database_file.h"
 
 namespace solvane {
@@ -81,9 +82,11 @@ struct DatabaseInspection {
 // fill (length and 0xFF), the checksum, every first point's range and the latitude order.
 DatabaseInspection inspectDatabase(std::span<const std::uint8_t> file);
 
+// A database file read whole by the lists' reader (so a folder, a pipe or a device is refused
+// at once, as for a list) and inspected: the one step `solvane inspect` and `solvane dump` share.
 struct DatabaseRead {
-  std::vector<std::uint8_t> bytes;
-  std::optional<std::string> error;  // the system's reason when the file cannot be read
+  std::optional<LoadError> error;  // the file could not be read whole; nothing was inspected
+  DatabaseInspection inspection;
 };
 
 DatabaseRead readDatabaseFile(const std::filesystem::path& path);

@@ -31,10 +31,10 @@ std::string position(const DecodedPoint& p) {
 int runDump(const DumpOptions& o) {
   const DatabaseRead read = readDatabaseFile(o.file);
   if (read.error) {
-    std::cerr << "solvane dump: cannot read \"" << o.file << "\": " << *read.error << "\n";
+    std::cerr << "solvane dump: " << read.error->detail << "\n";
     return 2;
   }
-  const DatabaseInspection r = inspectDatabase(read.bytes);
+  const DatabaseInspection& r = read.inspection;
   if (!r.isCameraDatabase) {
     std::cerr << "solvane dump: \"" << o.file << "\" is not a camera database"
               << (r.problems.empty() ? "" : ": " + r.problems.front().what) << "\n";

@@ -103,10 +103,10 @@ std::string jsonReport(const std::string& name, const DatabaseInspection& r) {
 int runInspect(const InspectOptions& o) {
   const DatabaseRead read = readDatabaseFile(o.file);
   if (read.error) {
-    std::cerr << "solvane inspect: cannot read \"" << o.file << "\": " << *read.error << "\n";
+    std::cerr << "solvane inspect: " << read.error->detail << "\n";
     return 2;
   }
-  const DatabaseInspection r = inspectDatabase(read.bytes);
+  const DatabaseInspection& r = read.inspection;
   const std::string name = displayPath(o.file);
   std::cout << (o.format == "json" ? jsonReport(name, r) : textReport(name, r));
   return r.valid() ? 0 : 1;

@@ -1,4 +1,5 @@
 // solvane inspect, dump and check as a user runs them, and check's report in detail.
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -110,10 +111,6 @@ TEST_F(Readback, InspectExitCodesAndReport) {
   EXPECT_NE(r.out.find("{\"offset\": 15, \"what\": \"stored checksum"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"records\": {\"total\": 360, \"onePoint\": 324, \"twoPoint\": 36"), std::string::npos);
 
-  r = run("inspect " + q(dir_ / "missing.dbh"));
-  EXPECT_EQ(r.exitCode, 2);
-  EXPECT_NE(r.err.find("cannot read"), std::string::npos);
-  EXPECT_EQ(run("inspect " + q(dir_)).exitCode, 2);  // a folder
   EXPECT_EQ(run("inspect").exitCode, 2);              // usage
   EXPECT_EQ(run("inspect --format xml " + q(db)).exitCode, 2);
 }
@@ -205,6 +202,30 @@ TEST_F(Readback, DumpGeoJsonAndFailures) {
   r = run("dump " + q(db) + " -o " + q(dir_ / "no" / "such" / "dir.csv"));
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("File open Error"), std::string::npos) << r.err;
+}
+
+// inspect and dump read a database with the lists' reader: what is no file is refused at once
+// (never waited on, as opening a pipe without a writer would), with the loaders' reason.
+TEST_F(Readback, WhatIsNoFileIsRefusedAtOnceLikeAList) {
+  const fs::path fifo = dir_ / "pipe.dbh";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const struct {
+    fs::path path;
+    std::string why;
+  } cases[] = {
+      {dir_ / "missing.dbh", "No such file or directory"},
+      {dir_, "it is a folder, not a file"},
+      {fifo, "it is a pipe, not a file"},
+      {"/dev/null", "it is a device, not a file"},
+  };
+  for (const auto& c : cases) {
+    for (const std::string command : {"inspect", "dump"}) {
+      const Outcome r = run(command + " " + q(c.path));
+      EXPECT_EQ(r.exitCode, 2) << command << " " << c.path;
+      EXPECT_EQ(r.err, "solvane " + command + ": Cannot open \"" + c.path.string() + "\": " + c.why + "\n");
+      EXPECT_EQ(r.out, "");
+    }
+  }
 }
 
 // A normal list and an Autodoria list with one of each finding.

@@ -120,6 +120,8 @@ TEST_F(BadInput, AFileThatDeliversLessThanItsSizeIsAReadError) {
   const fs::path fifo = dir_ / "pipe.txt";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
   expectConversion(fifo, {}, "Error[5009]\nCannot open \"" + fifo.string() + "\": it is a pipe, not a file\n");
+  // A device likewise: a terminal would wait for input, /dev/zero never ends.
+  expectConversion("/dev/null", {}, "Error[5009]\nCannot open \"/dev/null\": it is a device, not a file\n");
   // A kernel attribute file claims a page but holds a few bytes: as if it shrank under the read.
   const fs::path shrinking = "/sys/kernel/mm/transparent_hugepage/enabled";
   std::error_code ec;
