@@ -9,6 +9,7 @@
 #include "cli/check_command.h"
 #include "cli/convert_command.h"
 #include "cli/dump_command.h"
+#include "cli/import_command.h"
 #include "cli/inspect_command.h"
 
 int main(int argc, char** argv) {
@@ -23,11 +24,13 @@ int main(int argc, char** argv) {
       "  solvane convert --normal Solvane.txt --autodoria Autodoria.txt --output-dir out\n"
       "  solvane inspect out/DB_241105.dbh\n"
       "  solvane dump    out/DB_241105.dbh --format geojson -o cameras.geojson\n"
+      "  solvane import  cameras.geojson Cameras@50.csv --output-dir lists\n"
       "\nRun 'solvane <command> --help' for a command's options.");
   solvane::cli::addConvertCommand(app);
   solvane::cli::addCheckCommand(app);
   solvane::cli::addInspectCommand(app);
   solvane::cli::addDumpCommand(app);
+  solvane::cli::addImportCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

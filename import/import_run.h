@@ -1,0 +1,54 @@
+// One import run: read the input files (format from --format, the extension or the content),
+// then write the normal list and, when there are sections, the Autodoria list.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "import/camera_set.h"
+
+namespace solvane::importer {
+
+enum class Format { kPoiCsv, kGpx, kKml, kGeoJson, kOsmXml, kOsmPbf };
+
+const char* formatName(Format f) noexcept;
+// "csv", "gpx", "kml", "geojson", "osm" (XML or PBF, told apart by the content), "pbf".
+std::optional<Format> formatFromName(std::string_view name) noexcept;
+// From the extension, else from the first bytes; nothing when neither tells.
+std::optional<Format> detectFormat(const std::filesystem::path& path, std::string_view head) noexcept;
+
+struct ImportRequest {
+  std::vector<std::filesystem::path> files;
+  std::optional<Format> format;  // set: every file is read as this
+  std::filesystem::path outputDir;
+  ListDefaults defaults;
+  Region region;
+  bool gpxSections = false;
+};
+
+struct FileSummary {
+  std::filesystem::path file;
+  Format format{};
+  std::size_t points = 0, sections = 0, skipped = 0, outside = 0;
+};
+
+struct ImportResult {
+  bool ok = false;
+  std::string error;  // when not ok: "<file>: <where>: <reason>" or the write failure
+  std::vector<FileSummary> files;
+  CameraSet cameras;
+  std::optional<std::filesystem::path> normalList, autodoriaList;  // what was written
+  bool staleAutodoria = false;  // an Autodoria.txt was left as it was (no sections this time)
+};
+
+// Reads the files into one set; on the first file that cannot be read or parsed nothing is
+// written. Otherwise writes both lists, each through a temporary file renamed into place.
+ImportResult runImport(const ImportRequest& request);
+
+// Reads one file's bytes (for formats other than OSM) into the set; the error names where.
+std::optional<ReadError> readInto(Format format, std::string_view bytes, const std::string& fileName,
+                                  bool gpxSections, CameraSet& set);
+
+}  // namespace solvane::importer
