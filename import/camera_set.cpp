@@ -229,6 +229,40 @@ void CameraSet::add(Camera camera, std::string_view where) {
 void CameraSet::skip(std::string_view where, std::string_view why) { skipped_.push_back(joined(source_, where, why)); }
 void CameraSet::note(std::string_view where, std::string_view what) { notes_.push_back(joined(source_, where, what)); }
 
+void CameraSet::keepTieOrder(std::size_t from) {
+  std::size_t begin = from;
+  while (begin < cameras_.size()) {
+    std::size_t end = begin + 1;
+    const std::int32_t s = cameras_[begin].at.scaledLat;
+    bool rising = true;
+    while (end < cameras_.size() && cameras_[end].at.scaledLat == s) {
+      rising = rising && parseCDouble(cameras_[end].at.lat) > parseCDouble(cameras_[end - 1].at.lat);
+      ++end;
+    }
+    const std::size_t n = end - begin;
+    if (n > 1 && !rising && n < 10000000) {
+      // S, its four decimals, then seven more: rising in list order on either side of zero.
+      std::vector<std::string> texts;
+      const std::int64_t v = s;
+      const std::uint64_t a = static_cast<std::uint64_t>(v < 0 ? -v : v);
+      bool exact = true;
+      for (std::size_t k = 0; k < n && exact; ++k) {
+        const std::size_t suffix = v < 0 ? n - k : k + 1;
+        char buf[48];
+        std::snprintf(buf, sizeof buf, "%s%llu.%04llu%07llu", v < 0 ? "-" : "", static_cast<unsigned long long>(a / 10000),
+                      static_cast<unsigned long long>(a % 10000), static_cast<unsigned long long>(suffix));
+        texts.emplace_back(buf);
+        exact = scaleCoordinate(std::string_view(texts.back())) == s &&
+                (k == 0 || parseCDouble(texts[k]) > parseCDouble(texts[k - 1]));
+      }
+      if (exact) {
+        for (std::size_t k = 0; k < n; ++k) cameras_[begin + k].at.lat = std::move(texts[k]);
+      }
+    }
+    begin = end;
+  }
+}
+
 std::size_t CameraSet::points() const noexcept {
   std::size_t n = 0;
   for (const Camera& c : cameras_) n += c.isSection() ? 0 : 1;

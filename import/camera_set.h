@@ -91,6 +91,13 @@ class CameraSet {
   [[nodiscard]] std::size_t points() const noexcept;
   [[nodiscard]] std::size_t sections() const noexcept { return cameras_.size() - points(); }
 
+  // The converter sorts by the latitude text's value and keeps list order only for equal
+  // values; points and sections go to two lists. So that cameras from `from` on keep their
+  // order where they share a truncated latitude (as in a dump, which lists records in file
+  // order), each run of such cameras whose values do not already rise gets rising texts
+  // within the same 1/10000 degree.
+  void keepTieOrder(std::size_t from);
+
   // Everything of one file's reading is prefixed with its name from here on.
   void setSource(std::string name) { source_ = std::move(name); }
 

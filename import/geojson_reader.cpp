@@ -123,6 +123,7 @@ class FeatureTaker {
 
 std::optional<ReadError> readGeoJson(std::string_view text, CameraSet& set) {
   FeatureTaker taker(set);
+  const std::size_t first = set.cameras().size();
   // Features are taken as soon as each is complete (an object two levels down: root, the
   // "features" array, the feature) and then dropped from the tree being built.
   const auto callback = [&](int depth, Json::parse_event_t event, Json& parsed) {
@@ -138,7 +139,7 @@ std::optional<ReadError> readGeoJson(std::string_view text, CameraSet& set) {
     root = Json::parse(text.begin(), text.end(), callback);
   } catch (const Json::parse_error& e) {
     const std::string what = e.what();
-    const auto colon = what.rfind(": ");
+    const auto colon = what.find(": ");  // after "[json.exception...] parse error at line L, column C"
     return ReadError{textPlace(text, e.byte == 0 ? 0 : e.byte - 1),
                      "not valid JSON (" + (colon == std::string::npos ? what : what.substr(colon + 2)) + ")"};
   }
@@ -156,6 +157,7 @@ std::optional<ReadError> readGeoJson(std::string_view text, CameraSet& set) {
   } else {
     return ReadError{"line 1", "a GeoJSON " + type + " holds no cameras (FeatureCollection, Feature, Point or LineString expected)"};
   }
+  set.keepTieOrder(first);
   return std::nullopt;
 }
 

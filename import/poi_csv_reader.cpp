@@ -63,6 +63,9 @@ std::optional<ReadError> readPoiCsv(std::string_view text, std::string_view file
             continue;
           }
           ++i;
+          if (i < text.size() && text[i] != ',' && text[i] != '\r' && text[i] != '\n') {
+            return ReadError{textPlace(text, i), "text after the closing quote of a quoted field"};
+          }
           break;
         }
         if (text[i] == '\n') ++line;

@@ -83,6 +83,7 @@ class XmlReader {
   }
   static void XMLCALL onStart(void* self, const XML_Char* name, const XML_Char** atts) {
     auto& r = *static_cast<XmlReader*>(self);
+    if (r.error_) return;  // expat may still report what it has read after a stop
     const std::string_view local = localName(name);
     if (r.stack_.empty() && local != r.root_) {
       r.stop({r.here(), "not a " + r.format_ + " file (the root element is <" + std::string(name) + ">)"});
@@ -94,6 +95,7 @@ class XmlReader {
   }
   static void XMLCALL onEnd(void* self, const XML_Char*) {
     auto& r = *static_cast<XmlReader*>(self);
+    if (r.error_ || r.stack_.empty()) return;
     const std::string name = std::move(r.stack_.back());
     r.end(name, trimmed(r.text_));
     r.stack_.pop_back();
@@ -101,6 +103,7 @@ class XmlReader {
   }
   static void XMLCALL onText(void* self, const XML_Char* s, int len) {
     auto& r = *static_cast<XmlReader*>(self);
+    if (r.error_) return;
     if (r.text_.size() < (1u << 20)) r.text_.append(s, static_cast<std::size_t>(len));
   }
   static void XMLCALL onEntity(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*,

@@ -1,0 +1,272 @@
+// The import readers: the fixture table (tests/import_fixtures: each input beside the exact
+// lists, skipped items and notes, or the exact error it must give), the round trip
+// dump -> import -> convert, and the pieces the readers share.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <osmium/io/any_input.hpp>
+#include <osmium/io/any_output.hpp>
+
+#include "base/c_number.h"
+#include "bench/list_generator.h"
+#include "check/database_reader.h"
+#include "cli/dump_command.h"
+#include "convert/conversion.h"
+#include "convert/record_encoder.h"
+#include "import/camera_set.h"
+#include "import/geojson_reader.h"
+#include "import/import_run.h"
+#include "import/osm_reader.h"
+#include "load/load_command.h"
+
+namespace fs = std::filesystem;
+
+namespace solvane::importer {
+namespace {
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void spit(const fs::path& p, std::string_view bytes) {
+  std::ofstream out(p, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string withoutCr(std::string s) {
+  std::erase(s, '\r');
+  return s;
+}
+
+fs::path freshDir(const std::string& name) {
+  const fs::path d = fs::temp_directory_path() / ("solvane_import_" + name + "_" + std::to_string(::getpid()));
+  fs::remove_all(d);
+  fs::create_directories(d);
+  return d;
+}
+
+// What a reader made of a file, in the form of the .expected files.
+std::string describe(const std::optional<ReadError>& error, const CameraSet& set) {
+  if (error) return "# error\n" + error->where + ": " + error->reason + "\n";
+  std::string out = "# Solvane.txt\n" + withoutCr(normalListText(set.cameras(), {}));
+  out += "# Autodoria.txt\n" + withoutCr(autodoriaListText(set.cameras(), {}));
+  out += "# skipped\n";
+  for (const auto& s : set.skipped()) out += s + "\n";
+  out += "# notes\n";
+  for (const auto& s : set.notes()) out += s + "\n";
+  return out;
+}
+
+std::optional<ReadError> readFixture(const fs::path& file, CameraSet& set) {
+  const std::string bytes = slurp(file);
+  const auto format = detectFormat(file, bytes.substr(0, 512));
+  if (!format) return ReadError{"", "format not detected"};
+  if (*format == Format::kOsmXml || *format == Format::kOsmPbf) return readOsmFile(file, "", set);
+  const bool sections = file.filename().string().find("sections") != std::string::npos;
+  return readInto(*format, bytes, file.filename().string(), sections, set);
+}
+
+// Every fixture gives exactly its .expected text; SOLVANE_UPDATE_FIXTURES=1 rewrites them
+// (review the diff before committing).
+TEST(ImportFixtures, EachGivesExactlyItsExpectedLinesOrError) {
+  const fs::path dir = fs::path(SOLVANE_SOURCE_DIR) / "tests/import_fixtures";
+  const bool update = std::getenv("SOLVANE_UPDATE_FIXTURES") != nullptr;
+  std::size_t checked = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    const fs::path file = entry.path();
+    if (file.extension() == ".expected") continue;
+    SCOPED_TRACE(file.filename().string());
+    CameraSet set;
+    const auto error = readFixture(file, set);
+    const std::string actual = describe(error, set);
+    fs::path expectedPath = file;
+    expectedPath += ".expected";
+    if (update) spit(expectedPath, actual);
+    ASSERT_TRUE(fs::exists(expectedPath)) << "no " << expectedPath;
+    EXPECT_EQ(actual, slurp(expectedPath));
+    ++checked;
+    if (error || set.cameras().empty()) continue;
+    // The lists written load with the real loaders, every camera a row.
+    const fs::path out = freshDir("load");
+    spit(out / "Solvane.txt", normalListText(set.cameras(), {}));
+    spit(out / "Autodoria.txt", autodoriaListText(set.cameras(), {}));
+    CameraTable table;
+    const LoadResult loaded = loadSources(table, {out / "Solvane.txt", out / "Autodoria.txt"});
+    ASSERT_TRUE(loaded.ok()) << loaded.error->detail;
+    EXPECT_EQ(table.rowCount(), set.cameras().size());
+    fs::remove_all(out);
+  }
+  EXPECT_GE(checked, 19u);
+}
+
+// The same OpenStreetMap data as PBF (written here with libosmium) gives the same cameras.
+TEST(ImportFixtures, OsmPbfReadsLikeOsmXml) {
+  const fs::path dir = freshDir("pbf");
+  const fs::path xml = fs::path(SOLVANE_SOURCE_DIR) / "tests/import_fixtures/osm_cameras.osm";
+  {
+    osmium::io::Reader reader(xml.string());
+    osmium::io::Writer writer(osmium::io::File((dir / "cameras.osm.pbf").string()));
+    while (osmium::memory::Buffer buffer = reader.read()) writer(std::move(buffer));
+    writer.close();
+    reader.close();
+  }
+  CameraSet fromXml, fromPbf;
+  ASSERT_FALSE(readOsmFile(xml, "", fromXml));
+  ASSERT_FALSE(readOsmFile(dir / "cameras.osm.pbf", "", fromPbf));
+  EXPECT_EQ(normalListText(fromPbf.cameras(), {}), normalListText(fromXml.cameras(), {}));
+  EXPECT_EQ(autodoriaListText(fromPbf.cameras(), {}), autodoriaListText(fromXml.cameras(), {}));
+  EXPECT_EQ(fromPbf.skipped().size(), fromXml.skipped().size());
+  fs::remove_all(dir);
+}
+
+// Converts the two lists in `dir` and returns the decoded records as dump's CSV.
+std::string convertAndDump(const fs::path& normal, const fs::path& autodoria, const fs::path& outDir,
+                           std::string* geojson = nullptr) {
+  ConversionRequest request;
+  request.sources = {normal, autodoria};
+  request.outputDir = outDir;
+  request.date = FileDate{2024, 11, 5};
+  request.seed = 7;
+  CameraTable table;
+  const ConversionResult result = runConversion(request, table);
+  EXPECT_EQ(result.status, ConversionStatus::kConverted) << result.message << " " << result.detail;
+  const DatabaseRead read = readDatabaseFile(result.outputPath);
+  const DatabaseInspection inspection = inspectDatabase(read.bytes);
+  EXPECT_TRUE(inspection.valid());
+  if (geojson) *geojson = cli::recordsGeoJson(inspection.records);
+  return cli::recordsCsv(inspection.records);
+}
+
+// dump -> import -> convert gives the original records back, value for value (the random
+// bytes of one-point records are not in the dump).
+void expectRoundTrip(const fs::path& normal, const fs::path& autodoria, const std::string& name) {
+  const fs::path dir = freshDir(name);
+  std::string geojson;
+  const std::string original = convertAndDump(normal, autodoria, dir, &geojson);
+  spit(dir / "dump.geojson", geojson);
+  ImportRequest request;
+  request.files = {dir / "dump.geojson"};
+  request.outputDir = dir;
+  const ImportResult imported = runImport(request);
+  ASSERT_TRUE(imported.ok) << imported.error;
+  EXPECT_TRUE(imported.cameras.skipped().empty());
+  fs::create_directories(dir / "again");
+  const std::string again = convertAndDump(dir / "Solvane.txt", dir / "Autodoria.txt", dir / "again");
+  // Line by line, so that a failure names the first record that differs.
+  std::istringstream a(original), b(again);
+  std::string lineA, lineB;
+  std::size_t lines = 0;
+  while (std::getline(a, lineA)) {
+    ASSERT_TRUE(std::getline(b, lineB)) << "the round trip lost records after " << lines;
+    ASSERT_EQ(lineB, lineA) << "record line " << lines;
+    ++lines;
+  }
+  EXPECT_FALSE(std::getline(b, lineB)) << "the round trip added records";
+  EXPECT_GT(lines, 1u);
+  fs::remove_all(dir);
+}
+
+TEST(ImportRoundTrip, DumpImportConvertGivesTheExampleRecords) {
+  const fs::path examples = fs::path(SOLVANE_SOURCE_DIR) / "examples";
+  expectRoundTrip(examples / "Solvane.txt", examples / "Autodoria.txt", "examples");
+}
+
+TEST(ImportRoundTrip, DumpImportConvertGivesAGeneratedListsRecords) {
+  const fs::path dir = freshDir("generated_src");
+  const bench::GeneratedLists lists = bench::generateLists(20000, 800, 11);
+  spit(dir / "normal.txt", lists.normal);
+  spit(dir / "autodoria.txt", lists.autodoria);
+  expectRoundTrip(dir / "normal.txt", dir / "autodoria.txt", "generated");
+  fs::remove_all(dir);
+}
+
+// The coordinate text written always scales to the exact truncated value of the source's
+// decimal text; checked against the converter's own reading over a sweep of the range.
+TEST(ImportCoordinates, WrittenTextScalesToTheSourcesExactValue) {
+  for (std::int64_t s = -1800000; s <= 1800000; s += 7) {
+    const std::int64_t a = s < 0 ? -s : s;
+    char text[40];
+    std::snprintf(text, sizeof text, "%s%lld.%04lld", s < 0 ? "-" : "", static_cast<long long>(a / 10000),
+                  static_cast<long long>(a % 10000));
+    const auto c = coordinateFromText(text);
+    ASSERT_TRUE(c) << text;
+    ASSERT_EQ(c->scaled, s) << text;
+    ASSERT_EQ(scaleCoordinate(std::string_view(c->text)), s) << text << " written as " << c->text;
+  }
+  // More decimals than the database keeps: truncated, not rounded; the text kept when it reads right.
+  EXPECT_EQ(coordinateFromText("127.437817")->scaled, 1274378);
+  EXPECT_EQ(coordinateFromText("127.437817")->text, "127.437817");
+  EXPECT_EQ(coordinateFromText("-0.00019")->scaled, -1);
+  EXPECT_EQ(coordinateFromText("1.5e1")->scaled, 150000);
+  EXPECT_FALSE(coordinateFromText("12,5"));
+  EXPECT_FALSE(coordinateFromText(""));
+  EXPECT_FALSE(coordinateFromText("nan"));
+}
+
+TEST(ImportValues, DirectionForHGivesBackEveryHUnderEveryDtype) {
+  for (int dtype = 0; dtype < 4; ++dtype) {
+    for (int h = 0; h < 256; ++h) {
+      const auto d = directionForH(static_cast<std::uint8_t>(h), static_cast<std::uint8_t>(dtype));
+      EXPECT_EQ(halfDirection(static_cast<std::int32_t>(d), static_cast<std::uint8_t>(dtype)), h) << h << " " << dtype;
+    }
+  }
+}
+
+TEST(ImportValues, MaxspeedAndDirectionTexts) {
+  struct Case {
+    const char* text;
+    std::optional<std::int64_t> kmh;
+    bool noted;
+  };
+  for (const Case& c : {Case{"50", 50, false}, Case{"50 km/h", 50, false}, Case{"30 mph", 48, false},
+                        Case{"27.5 mph", 44, false}, Case{"10 knots", 19, false}, Case{"DE:urban", std::nullopt, true},
+                        Case{"none", std::nullopt, true}, Case{"signals", std::nullopt, true},
+                        Case{"50;30", 50, true}, Case{"50 furlongs", std::nullopt, true}}) {
+    std::string note;
+    EXPECT_EQ(maxspeedKmh(c.text, note), c.kmh) << c.text;
+    EXPECT_EQ(!note.empty(), c.noted) << c.text;
+  }
+  EXPECT_EQ(directionFromText("NE"), 45);
+  EXPECT_EQ(directionFromText("nnw"), 338);
+  EXPECT_EQ(directionFromText("360"), 0);
+  EXPECT_EQ(directionFromText("-90"), 270);
+  EXPECT_EQ(directionFromText("181.6"), 182);
+  EXPECT_FALSE(directionFromText("forward"));
+  EXPECT_FALSE(directionFromText("NEE"));
+  EXPECT_EQ(speedFromAt("Cameras@50.csv"), 50);
+  EXPECT_EQ(speedFromAt("a@b @120"), 120);
+  EXPECT_FALSE(speedFromAt("no speed @"));
+}
+
+TEST(ImportRegion, BoxAndPolygonWithHoleKeepOnlyWhatIsInside) {
+  std::string error;
+  const auto area = readArea(R"({"type": "Feature", "geometry": {"type": "MultiPolygon", "coordinates": [
+      [[[0, 0], [10, 0], [10, 10], [0, 10], [0, 0]], [[4, 4], [6, 4], [6, 6], [4, 6], [4, 4]]],
+      [[[20, 20], [30, 20], [25, 30], [20, 20]]]]}})",
+                             error);
+  ASSERT_TRUE(area) << error;
+  Region region;
+  region.area = *area;
+  EXPECT_TRUE(region.contains(1, 1));
+  EXPECT_FALSE(region.contains(5, 5));  // in the hole
+  EXPECT_TRUE(region.contains(3, 5));
+  EXPECT_TRUE(region.contains(25, 25));
+  EXPECT_FALSE(region.contains(21, 29));  // beside the triangle's slope
+  EXPECT_FALSE(region.contains(15, 5));
+  region.box = Region::Box{0, 0, 2, 2};
+  EXPECT_TRUE(region.contains(1, 1));
+  EXPECT_FALSE(region.contains(3, 5));  // in the area, not in the box
+  EXPECT_FALSE(readArea(R"({"type": "Point", "coordinates": [1, 2]})", error));
+  EXPECT_EQ(error, "a Point is not an area (Polygon or MultiPolygon expected)");
+  EXPECT_FALSE(readArea("{", error));
+}
+
+}  // namespace
+}  // namespace solvane::importer
