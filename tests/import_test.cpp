@@ -138,7 +138,8 @@ std::string convertAndDump(const fs::path& normal, const fs::path& autodoria, co
   const ConversionResult result = runConversion(request, table);
   EXPECT_EQ(result.status, ConversionStatus::kConverted) << result.message << " " << result.detail;
   const DatabaseRead read = readDatabaseFile(result.outputPath);
-  const DatabaseInspection inspection = inspectDatabase(read.bytes);
+  EXPECT_FALSE(read.error);
+  const DatabaseInspection& inspection = read.inspection;
   EXPECT_TRUE(inspection.valid());
   if (geojson) *geojson = cli::recordsGeoJson(inspection.records);
   return cli::recordsCsv(inspection.records);
