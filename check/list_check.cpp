@@ -5,6 +5,7 @@
 #include <functional>
 #include <unordered_map>
 
+#include "base/c_number.h"
 #include "base/source_file.h"
 #include "check/row_check.h"
 
@@ -85,7 +86,7 @@ int CheckReport::exitCode() const {
   return problemCount() > 0 ? 1 : 0;
 }
 
-CheckReport checkSources(const SourcePaths& paths) {
+CheckReport checkSources(const SourcePaths& paths, const QualityOptions& quality) {
   CheckReport report;
   CameraTable table;
   RowSources sources;
@@ -117,6 +118,7 @@ CheckReport checkSources(const SourcePaths& paths) {
     std::size_t operator()(const Key& k) const noexcept { return std::hash<std::int64_t>{}(k.v); }
   };
   std::unordered_map<Key, std::size_t, KeyHash> firstAt;
+  const bool nearCoversShared = quality.nearMetres >= kNearCoversSameCoordinatesMetres;
 
   for (std::size_t i = 0; i < table.rowCount(); ++i) {
     const RowSource& src = sourceOf(i);
@@ -131,20 +133,23 @@ CheckReport checkSources(const SourcePaths& paths) {
       ++report.records;
       if (c.section) ++report.sections;
     }
+    std::optional<GeoPoint> at;
+    if (!c.skipped() && !c.atZero()) at = GeoPoint{parseCDouble(cells[kY]), parseCDouble(cells[kX])};
     for (const RowCheck::Finding& f : c.findings()) {
       // Every Autodoria section is written with TYPE 16; that is only news for a normal-list line.
       if (f.issue == RowCheck::Issue::kSectionType16 && origin == RowOrigin::kAutodoriaList) continue;
-      report.findings.push_back(
-          {file, src.line, f.problem, kindName(f.issue), f.text + " (" + cellsFor(f.issue, cells, origin, src, c.section) + ")"});
+      report.findings.push_back({file, src.line, f.problem, kindName(f.issue),
+                                 f.text + " (" + cellsFor(f.issue, cells, origin, src, c.section) + ")", at, {}});
     }
     if (src.typeRule != TypeRule::kNotApplied) {
       report.findings.push_back({file, src.line, false, "typeRule",
                                  (src.typeRule == TypeRule::kEmptyStoredAsThree ? std::string("empty TYPE")
                                                                                 : quoted("TYPE", "2")) +
-                                     " stored as \"3\" (TYPE rule)"});
+                                     " stored as \"3\" (TYPE rule)",
+                                 at, {}});
     }
     extraFieldNotes(file, origin, src, report.findings);
-    if (!c.skipped() && !c.atZero()) {
+    if (!c.skipped() && !c.atZero() && !nearCoversShared) {
       const Key key{static_cast<std::int64_t>(c.longitude) * (std::int64_t{1} << 32) +
                     static_cast<std::uint32_t>(c.latitude)};
       const auto [it, fresh] = firstAt.try_emplace(key, i);
@@ -152,9 +157,18 @@ CheckReport checkSources(const SourcePaths& paths) {
         const std::string& otherFile = it->second < normalRows ? normalName : autodoriaName;
         report.findings.push_back({file, src.line, false, "sharedCoordinates",
                                    "same coordinates as " + otherFile + ":" + std::to_string(sourceOf(it->second).line) + " (" +
-                                       quoted("X", cells[kX]) + ", " + quoted("Y", cells[kY]) + ")"});
+                                       quoted("X", cells[kX]) + ", " + quoted("Y", cells[kY]) + ")",
+                                   at, {}});
       }
     }
+  }
+  const auto nameOf = [&](std::size_t row) {
+    return (row < normalRows ? normalName : autodoriaName) + ":" + std::to_string(sourceOf(row).line);
+  };
+  for (QualityFinding& f : checkQuality(table, quality, nameOf)) {
+    if (f.problem) ++report.qualityProblems;
+    report.findings.push_back({f.row < normalRows ? normalName : autodoriaName, sourceOf(f.row).line, f.problem, f.kind,
+                               std::move(f.text) + " (" + f.cells + ")", f.at, f.to});
   }
   // Rows are in list order already (normal list, then Autodoria); keep lines in order within each.
   std::stable_sort(report.findings.begin(), report.findings.end(), [&](const CheckFinding& a, const CheckFinding& b) {

@@ -31,6 +31,10 @@ namespace solvane {
 // sources differ by a few metres, while two real cameras are seldom closer than a lane or two
 // apart (and then face different ways).
 inline constexpr double kDefaultNearMetres = 20.0;
+// Two rows written at the same coordinates (each truncated to 1/10000 degree) are at most
+// 15.7 m apart, the diagonal of such a cell at the equator: a near-duplicate search over at
+// least this distance finds every such pair itself, with more to say about it.
+inline constexpr double kNearCoversSameCoordinatesMetres = 16.0;
 // Average-speed sections run from a few hundred metres to some tens of kilometres; shorter
 // ones cannot time a vehicle usefully, longer ones are rare enough to deserve a look.
 inline constexpr double kDefaultSectionMinMetres = 200.0;

@@ -11,6 +11,9 @@ namespace solvane::cli {
 
 std::string checkReportText(const CheckReport& report);
 std::string checkReportJson(const CheckReport& report);
+// A GeoJSON FeatureCollection: each finding with a place as a Point, or a LineString to the
+// place it is about (a near duplicate, a section's end, X and Y exchanged).
+std::string checkReportGeoJson(const CheckReport& report);
 
 void addCheckCommand(CLI::App& app);
 

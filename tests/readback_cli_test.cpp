@@ -266,8 +266,8 @@ TEST_F(Check, ReportsEveryFindingWithItsLine) {
     std::string kind;
   };
   const std::vector<Expected> expected = {
-      {n, 2, false, "typeRule"},       {n, 4, true, "skipped"},          {n, 5, true, "xNotNumber"},
-      {n, 5, false, "typeRule"},       {n, 7, false, "sharedCoordinates"}, {n, 8, false, "sectionType16"},
+      {n, 2, false, "typeRule"},       {n, 2, false, "nearDuplicate"},   {n, 4, true, "skipped"},
+      {n, 5, true, "xNotNumber"},      {n, 5, false, "typeRule"},        {n, 8, false, "sectionType16"},
       {n, 8, false, "extraFields"},    {a, 5, true, "skipped"},          {a, 7, true, "yNotNumber"},
       {a, 7, true, "endPointMissing"},
   };
@@ -282,10 +282,18 @@ TEST_F(Check, ReportsEveryFindingWithItsLine) {
     EXPECT_EQ(r.findings[i].problem, expected[i].problem) << got;
     EXPECT_EQ(r.findings[i].kind, expected[i].kind) << got;
   }
-  EXPECT_NE(r.findings[1].what.find("X scales to 2005000, above 1800000 (X \"200.5\", Y \"36.0\")"),
+  EXPECT_NE(r.findings[2].what.find("X scales to 2005000, above 1800000 (X \"200.5\", Y \"36.0\")"),
             std::string::npos)
-      << r.findings[1].what;
-  EXPECT_NE(r.findings[4].what.find(n + ":2"), std::string::npos) << r.findings[4].what;
+      << r.findings[2].what;
+  // Points at the same place: a near duplicate 0 m apart (the same-coordinates note is left to
+  // a search shorter than the truncation's 16 m, below).
+  EXPECT_EQ(r.findings[1].what, "near duplicate: 0.0 m from " + n + ":7, TYPE 3 and 1, same speed (X \"127.0\", Y \"37.5\"; X \"127.0\", Y \"37.5\")");
+  const CheckReport shortSearch = checkSources({normal_, autodoria_}, {.nearMetres = 10});
+  const auto shared = std::find_if(shortSearch.findings.begin(), shortSearch.findings.end(),
+                                   [](const CheckFinding& f) { return f.kind == "sharedCoordinates"; });
+  ASSERT_NE(shared, shortSearch.findings.end());
+  EXPECT_EQ(shared->line, 7u);
+  EXPECT_NE(shared->what.find(n + ":2"), std::string::npos) << shared->what;
   EXPECT_NE(r.findings[6].what.find("fields after the 14th are dropped"), std::string::npos);
   EXPECT_EQ(r.rows, 9u);
   EXPECT_EQ(r.records, 7u);
@@ -302,9 +310,9 @@ TEST_F(Check, ExitCodesAndOutputs) {
   Outcome r = run("check --normal " + q(clean));
   EXPECT_EQ(r.exitCode, 0) << r.out;
   EXPECT_NE(r.out.find(clean.string() + ":2: note: TYPE \"2\" stored as \"3\" (TYPE rule)"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find(clean.string() + ":3: note: same coordinates as " + clean.string() + ":2"), std::string::npos);
+  EXPECT_NE(r.out.find(clean.string() + ":2: note: near duplicate: 0.0 m from " + clean.string() + ":3"), std::string::npos);
   EXPECT_NE(r.out.find("check: 2 rows, 2 records would be written (0 sections); problems: 0 skipped, 0 written at 0, "
-                       "0 sections without end point; 2 notes\n"),
+                       "0 sections without end point, 0 in directions, speeds or places; 2 notes\n"),
             std::string::npos)
       << r.out;
 
@@ -327,6 +335,68 @@ TEST_F(Check, ExitCodesAndOutputs) {
   EXPECT_EQ(run("check").exitCode, 2);
   // Nothing to convert is a problem too.
   EXPECT_EQ(run("check --normal " + q(write("empty.txt", "IDX,X,Y\n"))).exitCode, 1);
+}
+
+TEST_F(Check, QualityFindingsOptionsAndGeoJson) {
+  // Two points 11 m apart (a note) and a section 150 m long (a note): exit 0.
+  const fs::path notes = write("notes.txt",
+                               "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n"
+                               "1,10.5,50.5,1,60,1,90\n"
+                               "2,10.5,50.5001,1,60,1,100\n");
+  const fs::path sections = write("sections.txt",
+                                  "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n"
+                                  "1,10.6,50.6,3,80,1,0\n"
+                                  "2,10.6,50.60135,3,80,1,0\n");
+  Outcome r = run("check --normal " + q(notes) + " --autodoria " + q(sections));
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find(notes.string() + ":2: note: near duplicate: 11.1 m from " + notes.string() +
+                       ":3, facing the same way, same TYPE, same speed (X \"10.5\", Y \"50.5\"; X \"10.5\", Y \"50.5001\")\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find(sections.string() + ":2: note: section only 150.2 m long (shorter than 200.0 m)"), std::string::npos)
+      << r.out;
+
+  // The thresholds move with the options; --near 0 turns the search off.
+  r = run("check --near 0 --section-min 100 --normal " + q(notes) + " --autodoria " + q(sections));
+  EXPECT_EQ(r.out.find("near duplicate"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("section only"), std::string::npos) << r.out;
+  r = run("check --near 11 --section-min 100 --section-max 140 --normal " + q(notes) + " --autodoria " + q(sections));
+  EXPECT_EQ(r.out.find("near duplicate"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("note: section 150.2 m long (longer than 140.0 m)"), std::string::npos) << r.out;
+  EXPECT_NE(run("check --near -1 --normal " + q(notes)).exitCode, 0);
+
+  // A direction outside the compass is a problem: exit 1, counted in the summary.
+  const fs::path wrong = write("wrong_dir.txt", "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n1,10.5,50.5,1,60,1,400\n");
+  r = run("check --normal " + q(wrong));
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_NE(r.out.find(wrong.string() + ":2: problem: DIR 400 is outside 0..360 for DTYPE 1: written as half-direction 110 "
+                                        "(DTYPE \"1\", DIR \"400\")"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find(", 1 in directions, speeds or places; 0 notes"), std::string::npos) << r.out;
+
+  // GeoJSON: a near duplicate and a section as lines, a point finding as a point; findings
+  // without a place are counted, not drawn.
+  const fs::path mixed = write("mixed.txt",
+                               "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n"
+                               "1,10.5,50.5,1,60,1,90\n"
+                               "2,10.5,50.5001,1,60,1,100\n"
+                               "3,10.7,50.7,1,63,0,0\n"
+                               "4,200,50.7,1,60,0,0\n");
+  r = run("check --format geojson --normal " + q(mixed) + " --autodoria " + q(sections));
+  EXPECT_EQ(r.exitCode, 1);  // the row out of range
+  EXPECT_EQ(r.out.rfind("{\"type\": \"FeatureCollection\", \"features\": [\n", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("{\"type\": \"Feature\", \"geometry\": {\"type\": \"LineString\", \"coordinates\": "
+                       "[[10.5, 50.5], [10.5, 50.5001]]}, \"properties\": {\"file\": " +
+                       cli::jsonString(mixed.string()) + ", \"line\": 2, \"severity\": \"note\", \"kind\": \"nearDuplicate\""),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("{\"type\": \"Point\", \"coordinates\": [10.7, 50.7]}, \"properties\": {\"file\": " +
+                       cli::jsonString(mixed.string()) + ", \"line\": 4, \"severity\": \"note\", \"kind\": \"speedImplausible\""),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("[[10.6, 50.6], [10.6, 50.60135]]"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\n], \"unplaced\": 1, \"problemCount\": 1}\n"), std::string::npos) << r.out;
 }
 
 TEST(TextOutput, JsonAndCsvEscaping) {
