@@ -139,8 +139,12 @@ class Checker {
     const std::string dt = "DTYPE " + std::to_string(f.dtype);
     if (f.dtype == 1 || f.dtype == 2) {
       if (!f.dirNumber) {
-        add("directionMissing", true, i,
-            dt + " warns in a direction, but DIR holds no number: written as direction 0 (north)", cells);
+        // One way needs its way; both ways with no direction is written as DIR 0, which
+        // DTYPE 2 treats specially (H 0, the north-south axis), and may be meant.
+        add("directionMissing", f.dtype == 1, i,
+            dt + (f.dtype == 1 ? " warns one way, but DIR holds no number: written as direction 0 (north)"
+                               : " without a direction: DIR holds no number and is written as 0 (the north-south axis)"),
+            cells);
       } else if (f.dir < 0 || f.dir > 360) {
         add("directionOutOfRange", true, i,
             "DIR " + std::to_string(f.dir) + " is outside 0..360 for " + dt + ": written as half-direction " +

@@ -75,7 +75,7 @@ TEST(QualityFindings, EachFindingAndItsAbsenceAcrossTheThreshold) {
   };
   const std::vector<Case> cases{
       {"directionMissing", true, {"1,10.5,50.5,1,60,1,"}, {"1,10.5,50.5,1,60,0,"}},
-      {"directionMissing", true, {"1,10.5,50.5,1,60,2,north"}, {"1,10.5,50.5,1,60,2,0"}},
+      {"directionMissing", false, {"1,10.5,50.5,1,60,2,north"}, {"1,10.5,50.5,1,60,2,0"}},
       {"directionOutOfRange", true, {"1,10.5,50.5,1,60,1,361"}, {"1,10.5,50.5,1,60,1,360"}},
       {"directionOutOfRange", true, {"1,10.5,50.5,1,60,2,-1"}, {"1,10.5,50.5,1,60,2,0"}},
       {"directionTypeUnknown", false, {"1,10.5,50.5,1,60,3,90"}, {"1,10.5,50.5,1,60,2,90"}},
