@@ -39,6 +39,7 @@ struct ChildSetup {
   std::optional<rlim_t> fileSizeLimit;  // RLIMIT_FSIZE in bytes
   bool ignoreSigxfsz = true;            // false: the limit kills the child mid-write
   bool asNobody = false;                // drop root (uid/gid 65534) before exec
+  fs::path executable;                      // empty: the built solvane (SOLVANE_EXE)
   std::optional<rlim_t> addressSpaceLimit;  // RLIMIT_AS in bytes
   fs::path workingDirectory;                // empty: the test's own
   std::vector<std::string> extraEnv;        // "NAME=value" entries added to the environment
@@ -54,7 +55,7 @@ struct Outcome {
 class Child {
  public:
   Child(const std::vector<std::string>& args, const ChildSetup& setup = {}) {
-    std::vector<std::string> all{SOLVANE_EXE};
+    std::vector<std::string> all{setup.executable.empty() ? std::string(SOLVANE_EXE) : setup.executable.string()};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : all) argv.push_back(a.data());
@@ -160,6 +161,16 @@ inline Snapshot snapshot(const fs::path& dir) {
     s[rel] = it->is_directory() ? std::string("<dir>") : readAll(it->path());
   }
   return s;
+}
+
+// A copy of the built solvane in `dir`, for a child that runs as another user: the build
+// folder may lie where that user cannot enter (a checkout in /root).
+inline fs::path solvaneCopyIn(const fs::path& dir) {
+  const fs::path copy = dir / "solvane";
+  fs::copy_file(SOLVANE_EXE, copy, fs::copy_options::overwrite_existing);
+  fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+  return copy;
 }
 
 // A fresh folder under the system's temporary folder that an unprivileged child can enter.

@@ -88,6 +88,15 @@ class DialogTest : public QObject {
   }
 
  private slots:
+  // Before a list is chosen the dialog writes into the current folder: make that one of the
+  // test's own, so that nothing lands in (or is read from) wherever ctest was started.
+  void initTestCase() {
+    QVERIFY(tmp_.isValid());
+    const QString cwd = tmp_.filePath(QStringLiteral("cwd"));
+    QVERIFY(QDir().mkpath(cwd));
+    QVERIFY(QDir::setCurrent(cwd));
+  }
+
   void init() {
     QVERIFY(tmp_.isValid());
     const QString base = tmp_.filePath(QString::fromLatin1(QTest::currentTestFunction()));
