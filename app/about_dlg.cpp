@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/dialog_units.h"
+#include "base/version.h"
 
 using solvane::gui::DialogRect;
 using solvane::gui::DialogUnits;
@@ -20,7 +21,7 @@ QIcon applicationIcon() {
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_icon(this),
-      m_version(QStringLiteral("DB_Conv_Solvane Version 1.0"), this),
+      m_version(QStringLiteral("DB_Conv_Solvane Version ") + QLatin1String(solvane::kVersionShort), this),
       m_btnOK(QStringLiteral("OK"), this) {
   setWindowTitle(QStringLiteral("About DB_Conv_Solvane"));
   setWindowIcon(applicationIcon());

@@ -3,11 +3,12 @@
 #include "app/about_dlg.h"
 #include "app/db_conv_solvane_dlg.h"
 #include "app/user_prompts.h"
+#include "base/version.h"
 
 CDB_Conv_SolvaneApp::CDB_Conv_SolvaneApp(int& argc, char** argv) : m_app(argc, argv) {
   // The caption of every message box.
   QApplication::setApplicationName(QString::fromLatin1(solvane::gui::kAppName));
-  QApplication::setApplicationVersion(QStringLiteral("1.0.0.1"));
+  QApplication::setApplicationVersion(QString::fromLatin1(solvane::kVersion));
   QApplication::setWindowIcon(applicationIcon());
 }
 

@@ -11,12 +11,14 @@
 #include "cli/dump_command.h"
 #include "cli/import_command.h"
 #include "cli/inspect_command.h"
+#include "base/version.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
       "solvane - turns speed-camera lists (a normal list of points and an Autodoria list of\n"
       "sections, comma-separated text) into the scrambled camera database DB_YYMMDD.dbh."};
   app.name("solvane");
+  app.set_version_flag("--version", std::string("solvane ") + solvane::kVersion);
   app.require_subcommand(1);
   app.footer(
       "Examples:\n"
@@ -25,7 +27,7 @@ int main(int argc, char** argv) {
       "  solvane inspect out/DB_241105.dbh\n"
       "  solvane dump    out/DB_241105.dbh --format geojson -o cameras.geojson\n"
       "  solvane import  cameras.geojson Cameras@50.csv --output-dir lists\n"
-      "\nRun 'solvane <command> --help' for a command's options.");
+      "\nRun 'solvane <command> --help' for a command's options; 'man solvane' has the whole manual.");
   solvane::cli::addConvertCommand(app);
   solvane::cli::addCheckCommand(app);
   solvane::cli::addInspectCommand(app);

@@ -129,4 +129,11 @@ TEST_F(Cli, HelpExplainsWithAnExample) {
   }
 }
 
+TEST_F(Cli, VersionIsTheProjectVersion) {
+  const Outcome r = runSolvane({"--version"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "solvane " SOLVANE_PROJECT_VERSION "\n");
+  EXPECT_EQ(r.err, "");
+}
+
 }  // namespace
