@@ -1,0 +1,52 @@
+# Packages made by CPack from what `cmake --install` installs. One file for every platform's
+# package, so the settings they share stay in one place:
+#   Linux:   solvane_<version>_amd64.deb (cd build && cpack -G DEB)
+
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "The DB_Conv_Solvane developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert speed-camera lists into a camera database")
+# The project has no public mail address yet: .invalid says so plainly; set a real one here.
+set(SOLVANE_PACKAGE_MAINTAINER "DB_Conv_Solvane developers <maintainers@solvane.invalid>"
+    CACHE STRING "Maintainer named in the packages: Name <mail>")
+set(CPACK_PACKAGE_CONTACT "${SOLVANE_PACKAGE_MAINTAINER}")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
+
+if(UNIX AND NOT APPLE)
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGE_NAME solvane)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # solvane_<version>_<arch>.deb
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # Libraries from the binaries themselves (dpkg-shlibdeps); the Qt platform plugins are
+  # loaded at run time, so no binary names them.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  if(SOLVANE_BUILD_GUI)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  endif()
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  # CPack puts the summary on the first line and indents the rest as the long description.
+  set(CPACK_PACKAGE_DESCRIPTION
+      "solvane turns speed-camera lists kept in comma-separated text files (a
+normal list of camera points and an Autodoria list of average-speed
+sections) into one scrambled binary camera database, DB_YYMMDD.dbh, that
+navigation devices load. It also checks lists before a conversion and reads
+a database back as text, CSV or GeoJSON.
+
+DB_Conv_Solvane is the same conversion as a Qt dialog, with a table of the
+loaded cameras and an offline map of them.")
+
+  # Debian wants the copyright and a changelog in the package's doc folder.
+  set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/solvane)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
+  add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+    COMMAND gzip -9nc ${CMAKE_BINARY_DIR}/packaging/changelog > ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+    DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog)
+  add_custom_target(package_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+          DESTINATION ${doc_dir})
+endif()
+
+include(CPack)
