@@ -10,7 +10,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 mkdir lists out
-touch lists/Solvane.txt lists/notes.pdf DB_241105.dbh other.bin
+touch lists/Solvane.txt lists/notes.pdf DB_241105.dbh other.bin cameras.gpx area.geojson
 
 failures=0
 complete_line() {  # prints the candidates for the line, one per line, sorted
@@ -45,6 +45,10 @@ expect "solvane dump x.dbh -" --format -o --output --help
 expect "solvane convert --normal lists/" lists/Solvane.txt
 expect "solvane convert --output-dir " lists out
 expect "solvane inspect " DB_241105.dbh lists out
+expect "solvane import --f" --format
+expect "solvane import --format " csv gpx kml geojson osm pbf
+expect "solvane import --within " area.geojson lists out
+expect "solvane import " area.geojson cameras.gpx lists out
 expect "solvane convert --date " 
 
 if ((failures)); then echo "$failures completion case(s) failed"; exit 1; fi
