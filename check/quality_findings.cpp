@@ -135,6 +135,7 @@ class Checker {
   }
 
   void directionFindings(std::size_t i, const Facts& f) {
+    if (f.dtype == 0 || ((f.dtype == 1 || f.dtype == 2) && f.dirNumber && f.dir >= 0 && f.dir <= 360)) return;
     const std::string cells = quoted("DTYPE", cell(i, kDtype)) + ", " + quoted("DIR", cell(i, kDir));
     const std::string dt = "DTYPE " + std::to_string(f.dtype);
     if (f.dtype == 1 || f.dtype == 2) {
@@ -158,6 +159,10 @@ class Checker {
   }
 
   void speedFindings(std::size_t i, const Facts& f) {
+    if (f.speed >= 0 && f.speed <= 255 && f.speedByte != 0 && f.speedByte % kSpeedStep == 0 &&
+        f.speedByte <= kMaxPlausibleSpeed) {
+      return;
+    }
     const std::string cells = quoted("SPD", cell(i, kSpd));
     if (f.speed < 0 || f.speed > 255) {
       add("speedWrapped", true, i,
@@ -185,8 +190,6 @@ class Checker {
 
   void sectionFindings(std::size_t i, const Facts& f) {
     const double length = distanceMetres(f.at, f.end);
-    const std::string ends = quoted("X", cell(i, kX)) + ", " + quoted("Y", cell(i, kY)) + ", " +
-                             quoted("X2", cell(i, kX2)) + ", " + quoted("Y2", cell(i, kY2));
     const double far = std::max(kSectionEndFarMetres, options_.sectionMaxMetres);
     const char* kind = nullptr;
     bool problem = false;
@@ -205,7 +208,9 @@ class Checker {
       text = "section " + formatMetres(length) + " long (longer than " + formatMetres(options_.sectionMaxMetres) + ")";
     }
     if (kind) {
-      QualityFinding& q = add(kind, problem, i, std::move(text), ends);
+      QualityFinding& q = add(kind, problem, i, std::move(text),
+                              quoted("X", cell(i, kX)) + ", " + quoted("Y", cell(i, kY)) + ", " +
+                                  quoted("X2", cell(i, kX2)) + ", " + quoted("Y2", cell(i, kY2)));
       q.to = f.end;
       q.metres = length;
     }
