@@ -48,7 +48,7 @@ const char* kindName(RowCheck::Issue issue) {
 void extraFieldNotes(const std::string& file, RowOrigin origin, const RowSource& src,
                      std::vector<CheckFinding>& out) {
   const auto add = [&](std::size_t line, std::string what) {
-    out.push_back({file, line, false, "extraFields", std::move(what)});
+    out.push_back({file, line, false, "extraFields", std::move(what), {}, {}});
   };
   if (origin == RowOrigin::kNormalList) {
     if (src.fields > kPointFields) {
@@ -107,7 +107,7 @@ CheckReport checkSources(const SourcePaths& paths, const QualityOptions& quality
 
   if (report.rows == 0) {
     report.findings.push_back({paths.normal.empty() ? autodoriaName : normalName, 0, true, "noRows",
-                               "the lists hold no camera rows: a conversion writes nothing"});
+                               "the lists hold no camera rows: a conversion writes nothing", {}, {}});
   }
 
   struct Key {

@@ -39,7 +39,9 @@ expect "solvane " check convert dump import inspect --help --version
 expect "solvane con" convert
 expect "solvane convert --" --normal --autodoria --output-dir --date --seed --help
 expect "solvane check --f" --format
-expect "solvane check --format " text json
+expect "solvane check --format " text json geojson
+expect "solvane check --n" --near --normal
+expect "solvane check --near " 
 expect "solvane dump x.dbh --format " csv geojson
 expect "solvane dump x.dbh -" --format -o --output --help
 expect "solvane convert --normal lists/" lists/Solvane.txt
