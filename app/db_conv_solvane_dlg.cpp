@@ -1,6 +1,10 @@
 #include "app/db_conv_solvane_dlg.h"
 
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -15,6 +19,7 @@
 #include "app/qt_paths.h"
 #include "app/user_prompts.h"
 #include "convert/random_bytes.h"
+#include "import/import_run.h"
 
 #ifdef Q_OS_WIN
 #ifndef NOMINMAX
@@ -83,7 +88,8 @@ CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(UserPrompts& prompts, QWidget* parent)
       m_ListView(this),
       m_aboutAction(QString::fromLatin1(solvane::gui::kAboutMenuText), this),
       m_btnMap(QStringLiteral("Map"), this),
-      m_mapAction(QStringLiteral("Map"), this) {
+      m_mapAction(QStringLiteral("Map"), this),
+      m_importAction(QStringLiteral("Import..."), this) {
   setWindowTitle(QString::fromLatin1(kTitle));
   setWindowIcon(m_hIcon);
 
@@ -144,6 +150,11 @@ CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(UserPrompts& prompts, QWidget* parent)
   connect(&m_mapAction, &QAction::triggered, this, &CDB_Conv_SolvaneDlg::OnMap);
   connect(this, &CDB_Conv_SolvaneDlg::tableReloaded, m_mapLink.get(), &solvane::map::MapLink::tableChanged);
   addAction(&m_mapAction);
+
+  // Camera data in other formats, chosen with Import... or dropped onto the dialog.
+  connect(&m_importAction, &QAction::triggered, this, &CDB_Conv_SolvaneDlg::OnImport);
+  addAction(&m_importAction);
+  setAcceptDrops(true);
 
   placeControls();
 
@@ -211,6 +222,124 @@ QString CDB_Conv_SolvaneDlg::chooseSource(const char* defaultName) {
   // The next output goes beside the file chosen last, whichever list it is.
   m_outputFolder = QDir::toNativeSeparators(file.absolutePath());
   return QDir::toNativeSeparators(file.absoluteFilePath());
+}
+
+void CDB_Conv_SolvaneDlg::setSource(QString& member, const QString& path) {
+  const QFileInfo file(path);
+  m_outputFolder = QDir::toNativeSeparators(file.absolutePath());
+  member = QDir::toNativeSeparators(file.absoluteFilePath());
+}
+
+void CDB_Conv_SolvaneDlg::OnImport() {
+  const QStringList files = m_prompts.openImportFiles(this, m_outputFolder);
+  if (!files.isEmpty()) importFiles(files);
+}
+
+namespace {
+
+enum class ListKind { kNone, kNormal, kAutodoria };
+
+// Which list a text file is by its header. The normal list's header has "X" as its second
+// field and may follow comment lines; the Autodoria list's has "IDX" first and no comments
+// before it. "IDX,X,..." passes both: the file name decides ("autodoria" in it), else normal.
+ListKind listKind(const QString& path) {
+  if (!path.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive)) return ListKind::kNone;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return ListKind::kNone;
+  bool comments = false;
+  while (!file.atEnd()) {
+    QByteArray line = file.readLine(64 * 1024);
+    line.replace("\r", "");
+    if (line.endsWith('\n')) line.chop(1);
+    if (line.startsWith("//")) {
+      comments = true;
+      continue;
+    }
+    if (line.isEmpty()) continue;
+    const QList<QByteArray> fields = line.split(',');
+    const bool normal = fields.size() >= 2 && fields[1] == "X";
+    const bool autodoria = !comments && fields[0] == "IDX";
+    if (normal && autodoria) {
+      return QFileInfo(path).fileName().contains(QStringLiteral("autodoria"), Qt::CaseInsensitive)
+                 ? ListKind::kAutodoria
+                 : ListKind::kNormal;
+    }
+    return normal ? ListKind::kNormal : autodoria ? ListKind::kAutodoria : ListKind::kNone;
+  }
+  return ListKind::kNone;
+}
+
+}  // namespace
+
+void CDB_Conv_SolvaneDlg::takeFiles(const QStringList& paths) {
+  QStringList others;
+  for (const QString& path : paths) {
+    switch (listKind(path)) {
+      case ListKind::kNormal: setSource(m_strNormalPath, path); break;
+      case ListKind::kAutodoria: setSource(m_strAutodoriaPath, path); break;
+      case ListKind::kNone: others.push_back(path); break;
+    }
+  }
+  UpdateData();
+  if (!others.isEmpty()) importFiles(others);
+}
+
+void CDB_Conv_SolvaneDlg::importFiles(const QStringList& paths) {
+  solvane::importer::ImportRequest request;
+  for (const QString& p : paths) request.files.emplace_back(solvane::gui::toFsPath(p));
+  const QDir folder = QFileInfo(paths.front()).absoluteDir();
+  request.outputDir = solvane::gui::toFsPath(folder.absolutePath());
+  const QString normal = folder.absoluteFilePath(QString::fromLatin1(kDefaultNormalName));
+  const QString autodoria = folder.absoluteFilePath(QString::fromLatin1(kDefaultAutodoriaName));
+  if (QFileInfo::exists(normal) || QFileInfo::exists(autodoria)) {
+    if (!m_prompts.confirm(this, QStringLiteral("Replace the lists in this folder?"),
+                           QDir::toNativeSeparators(folder.absolutePath()) +
+                               QStringLiteral(" already holds Solvane.txt or Autodoria.txt; the import writes both."))) {
+      return;
+    }
+  }
+  const solvane::importer::ImportResult result = solvane::importer::runImport(request);
+  if (!result.ok) {
+    m_prompts.message(this, QStringLiteral("Import failed; nothing was written."),
+                      solvane::gui::fromLocal8Bit(result.error), UserPrompts::Icon::kError);
+    return;
+  }
+  setSource(m_strNormalPath, normal);
+  // Without sections this import has no Autodoria list: an older one in the folder is not it.
+  if (result.autodoriaList) {
+    setSource(m_strAutodoriaPath, autodoria);
+  } else {
+    m_strAutodoriaPath.clear();
+  }
+  UpdateData();
+  QString detail = QStringLiteral("%1 point(s), %2 section(s); %3 item(s) skipped")
+                       .arg(result.cameras.points())
+                       .arg(result.cameras.sections())
+                       .arg(result.cameras.skipped().size());
+  if (result.cameras.outside()) detail += QStringLiteral(", %1 outside the region").arg(result.cameras.outside());
+  detail += QStringLiteral(".");
+  for (std::size_t i = 0; i < result.cameras.skipped().size() && i < 5; ++i) {
+    detail += QStringLiteral("\n") + solvane::gui::fromLocal8Bit(result.cameras.skipped()[i]);
+  }
+  m_prompts.message(this, QStringLiteral("Lists written to %1, ready for Conversion.")
+                              .arg(QDir::toNativeSeparators(folder.absolutePath())),
+                    detail, UserPrompts::Icon::kNone);
+}
+
+void CDB_Conv_SolvaneDlg::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  const bool files = !urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl& u) { return u.isLocalFile(); });
+  if (files && !m_running) event->acceptProposedAction();
+}
+
+void CDB_Conv_SolvaneDlg::dropEvent(QDropEvent* event) {
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) paths.push_back(url.toLocalFile());
+  }
+  if (paths.isEmpty() || m_running) return;
+  event->acceptProposedAction();
+  takeFiles(paths);
 }
 
 void CDB_Conv_SolvaneDlg::OnOpenNormal() {

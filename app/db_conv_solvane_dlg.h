@@ -54,6 +54,12 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   void OnAbout();
   // Opens the map preview of the camera table.
   void OnMap();
+  // Import... (context menu): camera data files chosen with the picker become the two lists,
+  // written beside the first file, and fill the two path fields.
+  void OnImport();
+  // What Import... and a drop do with files: each list (a text file with a list header) goes
+  // into its field as if chosen with Open; all other files are imported together.
+  void takeFiles(const QStringList& paths);
 
   // State and controls, for the tests and for features built on the dialog.
   [[nodiscard]] const solvane::CameraTable& table() const noexcept { return m_List; }
@@ -73,6 +79,7 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   [[nodiscard]] QAction& aboutAction() noexcept { return m_aboutAction; }
   [[nodiscard]] QPushButton& mapButton() noexcept { return m_btnMap; }
   [[nodiscard]] QAction& mapAction() noexcept { return m_mapAction; }
+  [[nodiscard]] QAction& importAction() noexcept { return m_importAction; }
   [[nodiscard]] solvane::map::MapLink& mapLink() noexcept { return *m_mapLink; }
   [[nodiscard]] solvane::map::RowMarks& rowMarks() noexcept { return *m_rowMarks; }
   [[nodiscard]] const QString& total() const noexcept { return m_strTotal; }
@@ -103,6 +110,8 @@ class CDB_Conv_SolvaneDlg : public QDialog {
  protected:
   // Closing during a run cancels the run and waits for the worker before the dialog goes.
   void done(int result) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 #ifdef Q_OS_WIN
   void showEvent(QShowEvent* event) override;
   bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
@@ -114,6 +123,8 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   void placeControls();
   void setRunButtonsEnabled(bool enabled);
   QString chooseSource(const char* defaultName);
+  void setSource(QString& member, const QString& path);
+  void importFiles(const QStringList& paths);
   struct LoadedTable;
   // Counts, fields and model after a load into m_List.
   void showLoad(const solvane::LoadResult& result);
@@ -151,6 +162,7 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   QAction m_aboutAction;
   QPushButton m_btnMap;
   QAction m_mapAction;
+  QAction m_importAction;
   std::unique_ptr<solvane::map::RowMarks> m_rowMarks;
   std::unique_ptr<solvane::map::MapLink> m_mapLink;
 

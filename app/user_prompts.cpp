@@ -40,6 +40,29 @@ QString WidgetPrompts::openSourceFile(QWidget* parent, const QString& defaultNam
   return chosen.size() == 1 ? chosen.front() : QString();
 }
 
+QStringList WidgetPrompts::openImportFiles(QWidget* parent, const QString& folder) {
+  QFileDialog picker(parent);
+  picker.setWindowTitle(QStringLiteral("Import camera data"));
+  picker.setAcceptMode(QFileDialog::AcceptOpen);
+  picker.setFileMode(QFileDialog::ExistingFiles);
+  picker.setNameFilter(QString::fromLatin1(kImportFilter));
+  if (!folder.isEmpty()) picker.setDirectory(folder);
+  if (picker.exec() != QDialog::Accepted) return {};
+  return picker.selectedFiles();
+}
+
+bool WidgetPrompts::confirm(QWidget* parent, const QString& text, const QString& detail) {
+  QMessageBox box(parent);
+  box.setWindowTitle(QString::fromLatin1(kAppName));
+  box.setIcon(QMessageBox::Question);
+  box.setTextFormat(Qt::PlainText);
+  box.setText(text);
+  box.setInformativeText(detail);
+  box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 void WidgetPrompts::about(QWidget* parent) {
   CAboutDlg box(parent);
   box.exec();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QFileDialog;
 class QMessageBox;
@@ -15,6 +16,9 @@ inline constexpr const char* kAppName = "DB_Conv_Solvane";
 // The one filter of the source-file picker: shown text, then pattern.
 inline constexpr const char* kSourceFilter = "Text File(*.txt) ";
 inline constexpr const char* kSourcePattern = "*.txt";
+// The filters of the Import... picker.
+inline constexpr const char* kImportFilter =
+    "Camera data (*.csv *.gpx *.kml *.geojson *.json *.osm *.pbf *.bz2 *.gz);;All files (*)";
 
 class UserPrompts {
  public:
@@ -33,6 +37,13 @@ class UserPrompts {
 
   // The About box, modal over `parent`.
   virtual void about(QWidget* parent) = 0;
+
+  // The open-files picker for Import...: camera data in any format `solvane import` reads,
+  // several files at once. The empty list for every outcome but a choice.
+  virtual QStringList openImportFiles(QWidget* parent, const QString& folder) = 0;
+
+  // A Yes/No question captioned with the application's name; true for Yes.
+  virtual bool confirm(QWidget* parent, const QString& text, const QString& detail) = 0;
 };
 
 // The real thing: QMessageBox, QFileDialog and CAboutDlg, each run modally.
@@ -41,6 +52,8 @@ class WidgetPrompts final : public UserPrompts {
   void message(QWidget* parent, const QString& text, const QString& detail, Icon icon) override;
   QString openSourceFile(QWidget* parent, const QString& defaultName, const QString& folder) override;
   void about(QWidget* parent) override;
+  QStringList openImportFiles(QWidget* parent, const QString& folder) override;
+  bool confirm(QWidget* parent, const QString& text, const QString& detail) override;
 };
 
 // How the real prompts set up their windows, kept apart so it can be checked without

@@ -36,12 +36,27 @@ class FakePrompts final : public solvane::gui::UserPrompts {
     return answer;
   }
   void about(QWidget*) override { ++aboutShown; }
+  QStringList openImportFiles(QWidget*, const QString& folder) override {
+    importPickerFolders.push_back(folder);
+    if (importAnswers.empty()) return {};
+    QStringList answer = importAnswers.front();
+    importAnswers.pop_front();
+    return answer;
+  }
+  bool confirm(QWidget*, const QString& text, const QString& detail) override {
+    questions.push_back({text, detail, Icon::kNone});
+    return confirmAnswer;
+  }
 
   std::vector<ShownMessage> messages;
   std::vector<PickerCall> pickerCalls;
   std::deque<QString> answers;  // the picker's results in order; an empty text is Cancel
   std::function<void()> onMessage;
   int aboutShown = 0;
+  std::vector<QString> importPickerFolders;
+  std::deque<QStringList> importAnswers;  // the Import... picker's results in order
+  std::vector<ShownMessage> questions;     // Yes/No questions asked
+  bool confirmAnswer = true;               // the answer to every question
 };
 
 inline bool writeBytes(const QString& path, const QByteArray& bytes) {
