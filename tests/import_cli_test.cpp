@@ -34,7 +34,11 @@ TEST(ImportCli, MergesFilesWritesBothListsAndConvertAndCheckTakeThem) {
 
   const Outcome check = runSolvane({"check", "--normal", (dir / "Solvane.txt").string(), "--autodoria",
                                     (dir / "Autodoria.txt").string()});
-  EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+  // The lists load whole; check may still report the sources' own data (a DTYPE 2 without DIR).
+  EXPECT_NE(check.out.find("13 rows, 13 records would be written (3 sections); problems: 0 skipped, 0 written at 0, "
+                           "0 sections without end point"),
+            std::string::npos)
+      << check.out << check.err;
   const Outcome convert = runSolvane({"convert", "--normal", (dir / "Solvane.txt").string(), "--autodoria",
                                       (dir / "Autodoria.txt").string(), "--output-dir", dir.string(), "--date",
                                       "2024-11-05", "--seed", "1"});
