@@ -1,6 +1,7 @@
 #include "base/c_file.h"
 
 #include <string>
+#include <system_error>
 
 namespace solvane {
 
@@ -12,5 +13,7 @@ FilePtr openFile(const std::filesystem::path& path, const char* mode) {
   return FilePtr(std::fopen(path.c_str(), mode));
 #endif
 }
+
+std::string errnoText(int err) { return std::generic_category().message(err); }
 
 }  // namespace solvane

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 namespace solvane {
 
@@ -15,5 +16,8 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // `mode` is an fopen mode in plain ASCII ("rb", "wbx").
 FilePtr openFile(const std::filesystem::path& path, const char* mode);
+
+// The system's text for an errno value ("No such file or directory").
+std::string errnoText(int err);
 
 }  // namespace solvane

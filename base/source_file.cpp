@@ -17,8 +17,6 @@
 namespace solvane {
 namespace {
 
-std::string reason(int err) { return std::generic_category().message(err); }
-
 LoadError openError(const std::filesystem::path& path, const std::string& why) {
   return {kErrorOpen, "Cannot open \"" + displayPath(path) + "\": " + why};
 }
@@ -87,7 +85,7 @@ SourceRead readSourceFile(const std::filesystem::path& path) {
   errno = 0;
   FilePtr file = openFile(path, "rb");
   if (!file) {
-    result.error = openError(path, reason(errno ? errno : ENOENT));
+    result.error = openError(path, errnoText(errno ? errno : ENOENT));
     return result;
   }
   // The size is taken once; exactly that many bytes are read.
@@ -95,7 +93,7 @@ SourceRead readSourceFile(const std::filesystem::path& path) {
   if (seekEnd(file.get())) size = tell(file.get());
   if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
     result.error = readError(path, 0, 0, "the file's size cannot be taken (" +
-                                             reason(errno ? errno : ESPIPE) + ")");
+                                             errnoText(errno ? errno : ESPIPE) + ")");
     return result;
   }
   const auto expected = static_cast<std::size_t>(size);
@@ -119,7 +117,7 @@ SourceRead readSourceFile(const std::filesystem::path& path) {
     if (got == 0) {
       const int err = errno;
       const std::string why = std::ferror(file.get())
-                                  ? reason(err ? err : EIO)
+                                  ? errnoText(err ? err : EIO)
                                   : std::string("the file ended early (it was changed while read)");
       result.error = readError(path, result.size, expected, why);
       break;

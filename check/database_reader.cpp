@@ -1,5 +1,6 @@
 #include "check/database_reader.h"
 
+#include "base/bytes.h"
 #include "base/source_file.h"
 
 #include <algorithm>
@@ -14,10 +15,10 @@ constexpr std::uint8_t kFormatMark[3] = {'r', '1', 'r'};
 constexpr std::size_t kRecordsStart = kHeaderSize + kRandomBlockSize;  // 32
 constexpr std::uint32_t kEmptyDataLength = kRandomBlockSize + kRecordSize;  // 40: no records
 
+// A stored coordinate: its low byte already unscrambled, the other three as stored.
 std::int32_t le32(std::uint8_t b0, const std::uint8_t* rest) noexcept {
-  const std::uint32_t u = std::uint32_t{b0} | std::uint32_t{rest[0]} << 8 | std::uint32_t{rest[1]} << 16 |
-                          std::uint32_t{rest[2]} << 24;
-  return static_cast<std::int32_t>(u);
+  const std::uint8_t bytes[4] = {b0, rest[0], rest[1], rest[2]};
+  return static_cast<std::int32_t>(readLe32(bytes));
 }
 
 std::string hexByte(std::uint8_t b) {
@@ -28,20 +29,6 @@ std::string hexByte(std::uint8_t b) {
 
 bool allFF(std::span<const std::uint8_t> bytes) noexcept {
   return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; });
-}
-
-std::string printable(std::span<const std::uint8_t> bytes) {
-  std::string out = "\"";
-  for (const std::uint8_t b : bytes) {
-    if (b >= 0x20 && b < 0x7F && b != '"' && b != '\\') {
-      out += static_cast<char>(b);
-    } else {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02X", b);
-      out += buf;
-    }
-  }
-  return out + "\"";
 }
 
 std::string recordName(std::size_t index) { return "record " + std::to_string(index + 1); }
@@ -79,15 +66,15 @@ class Inspector {
     std::copy_n(f_.begin(), kHeaderSize, r_.header.begin());
     const auto& h = r_.header;
     magicOk_ = std::equal(std::begin(kMagic), std::end(kMagic), h.begin());
-    if (!magicOk_) problem(0, "magic is " + printable(std::span(h).first(4)) + ", not \"rudb\"");
+    if (!magicOk_) problem(0, "magic is " + escapedBytes(std::span(h).first(4)) + ", not \"rudb\"");
     r_.day = h[4];
     r_.month = h[5];
-    r_.year = h[6] | h[7] << 8;
+    r_.year = readLe16(h.data() + 6);
     if (r_.month < 1 || r_.month > 12) problem(5, "month " + std::to_string(r_.month) + " is not 1..12");
     if (r_.day < 1 || r_.day > 31) problem(4, "day " + std::to_string(r_.day) + " is not 1..31");
     markOk_ = std::equal(std::begin(kFormatMark), std::end(kFormatMark), h.begin() + 8);
-    if (!markOk_) problem(8, "format mark is " + printable(std::span(h).subspan(8, 3)) + ", not \"r1r\"");
-    r_.dataLength = static_cast<std::uint32_t>(le32(h[11], h.data() + 12));
+    if (!markOk_) problem(8, "format mark is " + escapedBytes(std::span(h).subspan(8, 3)) + ", not \"r1r\"");
+    r_.dataLength = readLe32(h.data() + 11);
     r_.storedChecksum = h[15];
   }
 

@@ -4,23 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/bytes.h"
+
 namespace solvane {
-namespace {
-
-void putLe32(std::uint8_t* p, std::uint32_t v) noexcept {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-}  // namespace
-
 Header makeHeader(const FileDate& date) noexcept {
   Header h{};
   h[0] = 'r'; h[1] = 'u'; h[2] = 'd'; h[3] = 'b';
   h[4] = static_cast<std::uint8_t>(date.day);
   h[5] = static_cast<std::uint8_t>(date.month);
-  const auto year = static_cast<std::uint16_t>(date.year);
-  h[6] = static_cast<std::uint8_t>(year & 0xFF);
-  h[7] = static_cast<std::uint8_t>(year >> 8);
+  putLe16(h.data() + 6, static_cast<std::uint16_t>(date.year));
   h[8] = 'r'; h[9] = '1'; h[10] = 'r';
   return h;
 }

@@ -20,8 +20,6 @@ namespace {
 
 constexpr const char* kTempSuffix = ".tmp";
 
-std::string reason(int err) { return std::generic_category().message(err); }
-
 WriteError openError(const std::filesystem::path& target, std::string why) {
   return {"File open Error : " + target.string(), std::move(why)};
 }
@@ -79,7 +77,7 @@ OutputFile::OutputFile(std::filesystem::path target) : target_(std::move(target)
   int err = 0;
   file_ = createTemporary(target_, tempPath_, err);
   if (!file_) {
-    failure_ = openError(target_, reason(err));
+    failure_ = openError(target_, errnoText(err));
     return;
   }
   // Records arrive in large pieces; a stream buffer would only copy them once more.
@@ -94,7 +92,7 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::fail(int err) {
-  if (!failure_) failure_ = writeError(target_, reason(err ? err : EIO));
+  if (!failure_) failure_ = writeError(target_, errnoText(err ? err : EIO));
   return false;
 }
 

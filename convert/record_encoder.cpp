@@ -4,23 +4,13 @@
 #include <cstring>
 
 #include "table/line_fields.h"
+#include "base/bytes.h"
 #include "base/c_number.h"
 
 namespace solvane {
 namespace {
 
 std::uint8_t lowByte(std::int32_t v) noexcept { return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) & 0xFFu); }
-
-void putLe32(std::uint8_t* p, std::uint32_t v) noexcept {
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(p, &v, 4);
-  } else {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
-  }
-}
 
 // One point in 12 bytes: scrambled latitude and longitude, TYPE, SPEED, DTYPE and H. Byte 0
 // is LAT's low byte XOR LON's, byte 4 LON's low byte XOR H.

@@ -2,10 +2,9 @@
 
 #include <array>
 #include <cstring>
-#include <system_error>
-#include <thread>
 #include <vector>
 
+#include "base/helper_thread.h"
 #include "convert/record_encoder.h"
 
 namespace solvane {
@@ -95,26 +94,23 @@ WrittenRecords writeRecords(const CameraTable& table, const Header& header, cons
   RecordStream second(target, kFirstRecordOffset + std::uint64_t{split} * kRecordSize);
   std::atomic<std::size_t> secondDone{0};
   std::atomic<Stop> secondStop{Stop::kNone};
-  std::jthread helper;
+  HelperThread helper;
   if (split < rows) {
-    try {
-      helper = std::jthread([&] {
-        secondStop = encodeRows(table, random, split, rows, second, [&](std::size_t done) {
-          secondDone.store(done, std::memory_order_relaxed);
-          return !cancelled();
-        });
+    helper.start([&] {
+      secondStop = encodeRows(table, random, split, rows, second, [&](std::size_t done) {
+        secondDone.store(done, std::memory_order_relaxed);
+        return !cancelled();
       });
-    } catch (const std::system_error&) {
-      // No thread to be had: everything is encoded here.
-    }
+    });
   }
-  const std::size_t firstEnd = helper.joinable() ? split : rows;
+  // Without a helper thread everything is encoded here, in one stream.
+  const std::size_t firstEnd = helper.onHelperThread() ? split : rows;
   const Stop firstStop = encodeRows(table, random, 0, firstEnd, first, [&](std::size_t done) {
     if (cancelled()) return false;
     if (progress) progress(done + secondDone.load(std::memory_order_relaxed));
     return true;
   });
-  if (helper.joinable()) helper.join();
+  if (helper.onHelperThread()) helper.finish();
   const Stop stop = firstStop != Stop::kNone ? firstStop : secondStop.load();
   if (stop != Stop::kNone) {
     // A failed write stops the other half too (through the target), which then reports it.

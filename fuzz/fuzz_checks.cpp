@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "table/camera_table.h"
+#include "base/bytes.h"
 #include "base/c_number.h"
 #include "convert/conversion.h"
 #include "convert/database_file.h"
@@ -40,19 +41,12 @@ namespace {
     if (!(ok)) fail(what); \
   } while (false)
 
+// At most 80 bytes of a cell, escaped; "..." inside the quotes when there was more.
 std::string shown(std::string_view s) {
-  std::string out = "\"";
-  for (const char c : s.substr(0, 80)) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u >= 0x20 && u < 0x7F && c != '"' && c != '\\') {
-      out += c;
-    } else {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", u);
-      out += hex;
-    }
-  }
-  return out + (s.size() > 80 ? "...\"" : "\"");
+  const std::string_view head = s.substr(0, 80);
+  std::string out = escapedBytes({reinterpret_cast<const std::uint8_t*>(head.data()), head.size()});
+  if (s.size() > head.size()) out.insert(out.size() - 1, "...");
+  return out;
 }
 
 // ---------------------------------------------------------------------------------------------

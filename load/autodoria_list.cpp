@@ -41,17 +41,7 @@ class AutodoriaParser {
 
   std::optional<LoadError> finish() {
     if (error_) return error_;
-    const std::string_view first = table_.cell(headerIndex_, kIdx);
-    if (first != "IDX") {
-      std::string detail = "\"" + std::string(name_) + "\"";
-      if (headerLine_ == 0) {
-        detail += ": there is no header line (the file holds no list)";
-      } else {
-        detail += ", line " + std::to_string(headerLine_) +
-                  ": the header line's first field must be \"IDX\", not \"" + std::string(first) + "\"";
-      }
-      return LoadError{kErrorWrongFile, std::move(detail)};
-    }
+    if (auto error = testHeader(name_, headerLine_, kIdx, table_.cell(headerIndex_, kIdx), "IDX")) return error;
     table_.deleteRow(headerIndex_);
     return std::nullopt;
   }

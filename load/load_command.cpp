@@ -1,12 +1,10 @@
 #include "load/load_command.h"
 
-#include <exception>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "load/autodoria_list.h"
 #include "load/normal_list.h"
+#include "base/helper_thread.h"
 #include "base/source_file.h"
 
 namespace solvane {
@@ -57,33 +55,10 @@ LoadResult loadSources(CameraTable& table, const SourcePaths& paths, RowSources*
   // normal list; its rows are put after the normal rows (item data continuing their series)
   // once those are in. Errors still come in the order of the lists.
   AutodoriaPart autodoria;
-  std::exception_ptr autodoriaFailure;
-  std::jthread helper;
+  HelperThread helper;  // joined on every way out
   const bool withAutodoria = !paths.autodoria.empty();
-  const auto loadAutodoria = [&] {
-    try {
-      autodoria.load(paths.autodoria, sources ? &sources->autodoria : nullptr);
-    } catch (...) {
-      autodoriaFailure = std::current_exception();
-    }
-  };
-  bool autodoriaDone = !withAutodoria;
-  const auto finishAutodoria = [&] {
-    if (autodoriaDone) return;
-    autodoriaDone = true;
-    if (helper.joinable()) {
-      helper.join();
-    } else {
-      loadAutodoria();  // no thread was to be had
-    }
-    if (autodoriaFailure) std::rethrow_exception(std::exchange(autodoriaFailure, nullptr));
-  };
   if (withAutodoria) {
-    try {
-      helper = std::jthread(loadAutodoria);
-    } catch (const std::system_error&) {
-      // Loaded here after the normal list instead.
-    }
+    helper.start([&] { autodoria.load(paths.autodoria, sources ? &sources->autodoria : nullptr); });
   }
 
   if (!paths.normal.empty()) {
@@ -92,7 +67,7 @@ LoadResult loadSources(CameraTable& table, const SourcePaths& paths, RowSources*
       result.error = normal.error;
       return result;  // the helper is joined on the way out
     }
-    finishAutodoria();  // its row count sizes the table
+    helper.finish();  // the Autodoria row count sizes the table
     const std::string_view bytes = keepFor(table, normal, true);
     result.error = firstError(normal, parseNormalList(bytes, !normal.error, table, displayPath(paths.normal),
                                                       autodoria.rows.rowCount(), sources ? &sources->normal : nullptr));
@@ -100,7 +75,7 @@ LoadResult loadSources(CameraTable& table, const SourcePaths& paths, RowSources*
     result.total = table.rowCount();
   }
   if (withAutodoria) {
-    finishAutodoria();
+    helper.finish();
     if (openFailed(autodoria.read)) {
       result.error = autodoria.error;
       return result;

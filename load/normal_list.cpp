@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <exception>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
+#include "base/helper_thread.h"
 #include "load/source_lines.h"
 
 namespace solvane {
@@ -104,19 +102,10 @@ class NormalParser {
   }
 
   std::optional<LoadError> finish() {
-    const std::string_view second = header_[kX];
-    if (headerLine_ == 0 || second != "X") {
-      std::string detail = "\"" + std::string(name_) + "\"";
-      if (headerLine_ == 0) {
-        detail += ": there is no header line (the file holds no list)";
-      } else {
-        detail += ", line " + std::to_string(headerLine_) +
-                  ": the header line's second field must be \"X\", not \"" + std::string(second) + "\"";
-      }
-      putBackHeaderRow();
-      return LoadError{kErrorWrongFile, std::move(detail)};
-    }
-    return std::nullopt;
+    // Without a header line the held header is empty, and so is its X.
+    auto error = testHeader(name_, headerLine_, kX, header_[kX], "X");
+    if (error) putBackHeaderRow();
+    return error;
   }
 
  private:
@@ -204,7 +193,6 @@ std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readC
   std::vector<RowSource> laterSources;
   NormalParser later(laterTable, name, NormalParser::Part::kLater, sources ? &laterSources : nullptr);
   LineReader laterLines(second);
-  std::exception_ptr laterFailure;
   // Each thread counts the line feeds of its own part; this thread sizes the table for both.
   constexpr std::size_t kNotCounted = static_cast<std::size_t>(-1);
   std::atomic<std::size_t> laterLineFeeds{kNotCounted};
@@ -212,42 +200,26 @@ std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readC
     laterLineFeeds.store(lineFeeds(second));
     laterLineFeeds.notify_one();
   };
-  const auto parseSecond = [&] {
+  HelperThread helper;  // last declared: joined first, also when this thread throws
+  helper.start([&] {
+    if (laterLineFeeds.load() == kNotCounted) countSecond();
     laterTable.reserveRows(laterLineFeeds.load());
     std::string_view text;
     while (laterLines.next(text)) later.line(text, laterLines.lineNumber());
-  };
-  std::jthread helper;
-  try {
-    helper = std::jthread([&] {
-      countSecond();
-      try {
-        parseSecond();
-      } catch (...) {
-        laterFailure = std::current_exception();
-      }
-    });
-  } catch (const std::system_error&) {
-    // No thread to be had: the second part is parsed here after the first.
-  }
+  });
 
   const std::size_t firstLineFeeds = lineFeeds(first);
-  if (helper.joinable()) {
+  if (helper.onHelperThread()) {
     laterLineFeeds.wait(kNotCounted);
   } else {
-    countSecond();
+    countSecond();  // the second part is parsed here after the first
   }
   table.reserveRows(firstLineFeeds + laterLineFeeds.load() + 1 + roomAfter);
   NormalParser parser(table, name, NormalParser::Part::kWhole, sources);
   LineReader lines(first);
   std::string_view text;
   while (lines.next(text)) parser.line(text, lines.lineNumber());
-  if (helper.joinable()) {
-    helper.join();
-    if (laterFailure) std::rethrow_exception(laterFailure);
-  } else {
-    parseSecond();
-  }
+  helper.finish();
   parser.append(later, lines.lineNumber());
   const std::string_view tail = laterLines.tail();
   return finishList(parser, tail, lines.lineNumber() + laterLines.lineNumber(), readComplete);

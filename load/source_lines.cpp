@@ -1,8 +1,23 @@
 #include "load/source_lines.h"
 
 #include <cstring>
+#include <string>
 
 namespace solvane {
+
+std::optional<LoadError> testHeader(std::string_view name, std::size_t headerLine, Column column,
+                                    std::string_view found, std::string_view expected) {
+  if (found == expected) return std::nullopt;
+  std::string detail = "\"" + std::string(name) + "\"";
+  if (headerLine == 0) {
+    detail += ": there is no header line (the file holds no list)";
+  } else {
+    detail += ", line " + std::to_string(headerLine) + ": the header line's " +
+              (column == kIdx ? "first" : "second") + " field must be \"" + std::string(expected) +
+              "\", not \"" + std::string(found) + "\"";
+  }
+  return LoadError{kErrorWrongFile, std::move(detail)};
+}
 
 std::string_view LineReader::clean(std::string_view raw) {
   const void* cr = std::memchr(raw.data(), '\r', raw.size());

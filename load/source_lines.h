@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/load_error.h"
 #include "table/line_fields.h"
 
 namespace solvane {
@@ -13,6 +15,12 @@ namespace solvane {
 // A comment line begins with "//" (in the normal list its first field does, so the whole line
 // does); in the Autodoria list a line whose last field begins with "//" is the stop line.
 constexpr bool startsWithComment(std::string_view s) noexcept { return s.size() >= 2 && s[0] == '/' && s[1] == '/'; }
+
+// The header test of both lists: the header line's field `column` (kIdx or kX) reads `found`
+// and must be `expected`. `headerLine` is its 1-based line, 0 when the list has none. Returns
+// "Error : Wrong DB file !!!" with the list's name, the line and what was found.
+std::optional<LoadError> testHeader(std::string_view name, std::size_t headerLine, Column column,
+                                    std::string_view found, std::string_view expected);
 
 // Walks the lines of a buffer. Each line comes without its line feed and with every carriage
 // return removed (copied only when a carriage return stands inside the line).

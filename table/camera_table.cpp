@@ -5,13 +5,12 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 #include <type_traits>
 #include <utility>
 
 #include "table/line_fields.h"
 #include "base/c_number.h"
+#include "base/helper_thread.h"
 
 namespace solvane {
 
@@ -418,18 +417,11 @@ void CameraTable::sortByLatitude() {
 
   // A large table is sorted in two halves, the second on a helper thread, and the halves are
   // merged straight into the new row order, again on both threads.
-  std::size_t mid = n;
-  std::jthread helper;
-  if (n >= kParallelSortRows) {
-    try {
-      helper = std::jthread([&sortRange, n, half = n / 2] { sortRange(half, n); });
-      mid = n / 2;
-    } catch (const std::system_error&) {
-      // No thread to be had: sort everything here.
-    }
-  }
+  HelperThread helper;
+  if (n >= kParallelSortRows) helper.start([&sortRange, n, half = n / 2] { sortRange(half, n); });
+  const std::size_t mid = helper.onHelperThread() ? n / 2 : n;  // without a helper, all sorted here
   sortRange(0, mid);
-  if (helper.joinable()) helper.join();
+  if (helper.onHelperThread()) helper.finish();
 
   new (sorted.data()) std::byte[n * sizeof(Row)];  // rows from here on, every place filled below
   const std::span<const SortKey> first(keys.data(), mid), second(keys.data() + mid, n - mid);
@@ -458,20 +450,11 @@ void CameraTable::sortByLatitude() {
     }
   }
   const std::size_t i = lo;
-  std::jthread merger;
-  if (second.size() > 0) {
-    try {
-      merger = std::jthread([&mergeInto, i, k, &first, &second] { mergeInto(i, first.size(), k - i, second.size(), k); });
-    } catch (const std::system_error&) {
-      // No thread to be had: the second stretch is merged here after the first.
-    }
-  }
+  HelperThread merger;  // without a thread, the second stretch is merged here after the first
+  merger.start([&mergeInto, i, k, &first, &second] { mergeInto(i, first.size(), k - i, second.size(), k); },
+               second.size() > 0);
   mergeInto(0, i, 0, k - i, 0);
-  if (merger.joinable()) {
-    merger.join();
-  } else {
-    mergeInto(i, first.size(), k - i, second.size(), k);
-  }
+  merger.finish();
   rows_ = std::move(sorted);
 }
 
