@@ -27,4 +27,9 @@ void checkConversion(std::string_view input);
 // separated by commas; compared with a reference encoder built on strtod/strtoll.
 void checkRecordEncoder(std::string_view input);
 
+// The import readers: first byte picks the format (value mod 5: POI CSV, GPX, KML, GeoJSON,
+// OSM XML; bit 7 takes GPX routes as sections), the rest is the file. Either a clean error, or
+// lists that load with one row per camera and coordinate texts that read back exactly.
+void checkImport(std::string_view input);
+
 }  // namespace solvane::fuzz

@@ -252,6 +252,7 @@ TEST(FuzzInputs, SeedsAndKeptCrashInputsPassTheChecks) {
       {"autodoria_list", fuzz::checkAutodoriaList},
       {"conversion", fuzz::checkConversion},
       {"record_encoder", fuzz::checkRecordEncoder},
+      {"import", fuzz::checkImport},
   };
   std::size_t inputs = 0;
   for (const auto& [name, check] : targets) {
