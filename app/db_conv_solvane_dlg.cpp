@@ -14,6 +14,7 @@
 #include "app/about_dlg.h"
 #include "app/dialog_units.h"
 #include "app/map/map_link.h"
+#include "check/table_findings.h"
 #include "app/map/row_marks.h"
 #include "app/progress_throttle.h"
 #include "app/qt_paths.h"
@@ -358,6 +359,7 @@ struct CDB_Conv_SolvaneDlg::LoadedTable {
   solvane::CameraTable table;
   solvane::LoadResult result;
   std::filesystem::path folder;  // the output folder at the click
+  std::shared_ptr<const solvane::TableFindings> findings;  // of the sorted table
 };
 
 void CDB_Conv_SolvaneDlg::showLoad(const solvane::LoadResult& result) {
@@ -410,6 +412,11 @@ void CDB_Conv_SolvaneDlg::OnConvert() {
         loaded->result = solvane::loadSources(loaded->table, paths);
         // A failed load is shown as it stands, unsorted; a cancelled one is not shown at all.
         if (loaded->result.ok() && !m_cancel.load()) loaded->table.sortByLatitude();
+        // The quality findings of the sorted table, here rather than on the UI thread, where a
+        // million rows would hold the dialog still for a second.
+        if (loaded->result.ok() && !m_cancel.load()) {
+          loaded->findings = std::make_shared<const solvane::TableFindings>(solvane::TableFindings::build(loaded->table));
+        }
         QMetaObject::invokeMethod(this, [this, run, loaded] { finishLoad(run, loaded); }, Qt::QueuedConnection);
       }));
   m_worker->start();
@@ -422,6 +429,7 @@ void CDB_Conv_SolvaneDlg::finishLoad(std::uint64_t run, const std::shared_ptr<Lo
   m_worker.reset();
 
   m_List = std::move(loaded->table);
+  m_rowMarks->adoptOnNextChange(std::move(loaded->findings));
   showLoad(loaded->result);
   // A list that failed to load is not converted: half a list would make a database that
   // silently lacks cameras.

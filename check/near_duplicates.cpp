@@ -1,6 +1,7 @@
 #include "check/near_duplicates.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -91,7 +92,13 @@ class Grid {
     return std::min(std::fabs(lo), std::fabs(hi));
   }
   double maxAbsLat(std::int64_t band) const noexcept { return std::max(std::fabs(lowRad(band)), std::fabs(highRad(band))); }
+  // Cells in a band, remembered for the few bands last asked about: callers go band by band.
   std::int64_t cellsIn(std::int64_t band) const noexcept {
+    CacheSlot& slot = cache_[static_cast<std::uint64_t>(band) % kCacheSlots];
+    if (slot.band != band) slot = {band, countCells(band)};
+    return slot.cells;
+  }
+  std::int64_t countCells(std::int64_t band) const noexcept {
     const double across = wgs84::kMaxRadius * std::cos(minAbsLat(band));
     const double cellRad = kCellShare * near_ / std::max(across, 1e-9);
     const double n = std::ceil(2 * kPi / cellRad);
@@ -109,6 +116,12 @@ class Grid {
   std::int64_t reach() const noexcept { return reach_; }
 
  private:
+  struct CacheSlot {
+    std::int64_t band = -1;
+    std::int64_t cells = 0;
+  };
+  static constexpr std::size_t kCacheSlots = 64;
+  mutable std::array<CacheSlot, kCacheSlots> cache_{};
   double near_;
   double bandRad_;
   std::int64_t bands_;
@@ -172,10 +185,32 @@ std::vector<NearGroup> findNearGroups(std::span<const GeoPoint> points, double n
       }
     }
   };
+  // The first key at or after `lo`, searched from where the same search ended for the previous
+  // cell: cells come in key order, so the ranges of one neighbour band move forward, and a
+  // gallop from the last answer costs a few steps instead of a search of the whole array.
+  const auto lowerBound = [&keys](std::size_t& hint, std::uint64_t lo) {
+    const std::size_t n = keys.size();
+    hint = std::min(hint, n);
+    if (hint > 0 && keys[hint - 1] >= lo) {
+      hint = static_cast<std::size_t>(std::lower_bound(keys.begin(), keys.end(), lo) - keys.begin());
+      return hint;
+    }
+    std::size_t from = hint, to = hint, step = 1;
+    while (to < n && keys[to] < lo) {
+      from = to + 1;
+      to += step;
+      step *= 2;
+    }
+    to = std::min(to, n);
+    hint = static_cast<std::size_t>(std::lower_bound(keys.begin() + static_cast<std::ptrdiff_t>(from),
+                                                     keys.begin() + static_cast<std::ptrdiff_t>(to), lo) -
+                                    keys.begin());
+    return hint;
+  };
+  std::vector<std::size_t> hints(2 * static_cast<std::size_t>(grid.reach() + 1), 0);
   // Compares cell `a` with the occupied cells of keys lo..hi.
-  const auto compareRange = [&](const Cell& a, std::uint64_t lo, std::uint64_t hi) {
-    auto it = std::lower_bound(keys.begin(), keys.end(), lo);
-    for (; it != keys.end() && *it <= hi; ++it) compare(a, cells[static_cast<std::size_t>(it - keys.begin())]);
+  const auto compareRange = [&](const Cell& a, std::uint64_t lo, std::uint64_t hi, std::size_t& hint) {
+    for (std::size_t k = lowerBound(hint, lo); k < keys.size() && keys[k] <= hi; ++k) compare(a, cells[k]);
   };
 
   for (const Cell& c : cells) {
@@ -186,6 +221,7 @@ std::vector<NearGroup> findNearGroups(std::span<const GeoPoint> points, double n
     double maxAbs = grid.maxAbsLat(band);
     // Only cells after this one: bands further north, and this band's cells to the east.
     for (std::int64_t b = band; b <= std::min(band + grid.reach(), grid.bands() - 1); ++b) {
+      std::size_t* hint = &hints[2 * static_cast<std::size_t>(b - band)];
       maxAbs = std::max(maxAbs, grid.maxAbsLat(b));
       const std::int64_t count = grid.cellsIn(b);
       const double reach = grid.lonReachFraction(maxAbs);
@@ -194,16 +230,16 @@ std::vector<NearGroup> findNearGroups(std::span<const GeoPoint> points, double n
       if (b == band) first = cell + 1;
       if (last - first + 1 >= count || (b == band && last - cell >= count - 1)) {
         // The whole band (or this band's every other cell) is within reach.
-        compareRange(c, key(b, b == band ? cell + 1 : 0), key(b, count - 1));
+        compareRange(c, key(b, b == band ? cell + 1 : 0), key(b, count - 1), hint[0]);
         continue;
       }
       const auto wrap = [count](std::int64_t x) { return ((x % count) + count) % count; };
       const std::int64_t f = wrap(first), l = wrap(last);
       if (f <= l) {
-        compareRange(c, key(b, f), key(b, l));
+        compareRange(c, key(b, f), key(b, l), hint[0]);
       } else {
-        compareRange(c, key(b, f), key(b, count - 1));
-        compareRange(c, key(b, 0), key(b, l));
+        compareRange(c, key(b, f), key(b, count - 1), hint[0]);
+        compareRange(c, key(b, 0), key(b, l), hint[1]);
       }
     }
   }

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <utility>
 
 #include "check/table_findings.h"
 #include "table/camera_table.h"
@@ -30,8 +31,11 @@ class RowMarks {
  public:
   explicit RowMarks(const CameraTable& table) : table_(table) {}
 
-  // The table was reloaded or reordered: the findings are worked out again when next needed.
-  void tableChanged() noexcept { findings_.reset(); }
+  // Findings worked out elsewhere (on a worker) for the table the next tableChanged() brings.
+  void adoptOnNextChange(std::shared_ptr<const TableFindings> findings) noexcept { pending_ = std::move(findings); }
+  // The table was reloaded or reordered: the findings adopted for it, or else worked out again
+  // when next needed.
+  void tableChanged() noexcept { findings_ = std::exchange(pending_, nullptr); }
 
   [[nodiscard]] QVariant data(std::size_t row, int column, int role);
   [[nodiscard]] std::shared_ptr<const TableFindings> findings();
@@ -39,6 +43,7 @@ class RowMarks {
  private:
   const CameraTable& table_;
   std::shared_ptr<const TableFindings> findings_;
+  std::shared_ptr<const TableFindings> pending_;
 };
 
 }  // namespace solvane::map
