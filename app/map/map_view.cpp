@@ -503,6 +503,7 @@ void MapView::drawLegend(QPainter& p) const {
   struct Entry {
     QColor colour;
     QString text;
+    bool ring = false;  // drawn as a ring, as the map marks findings
   };
   std::vector<Entry> entries;
   const auto& classes = index_->typeClasses();
@@ -511,14 +512,16 @@ void MapView::drawLegend(QPainter& p) const {
     QString count;
     if (tc.points) count = QString::number(tc.points);
     if (tc.sections) count += (count.isEmpty() ? QString() : QStringLiteral(" + ")) + QStringLiteral("%1 sections").arg(tc.sections);
-    entries.push_back({typeColour(tc, c), (tc.other ? QStringLiteral("Other types") : QStringLiteral("TYPE %1").arg(tc.type)) + QStringLiteral(": ") + count});
+    entries.push_back({typeColour(tc, c), (tc.other ? QStringLiteral("Other types") : QStringLiteral("TYPE %1").arg(tc.type)) + QStringLiteral(": ") + count, false});
   }
-  entries.push_back({markColour(RowMark::kSkipped), QStringLiteral("Not written, out of range: %1").arg(index_->count(RowMark::kSkipped))});
-  entries.push_back({markColour(RowMark::kAtZero), QStringLiteral("Written at 0, no number: %1").arg(index_->count(RowMark::kAtZero))});
+  entries.push_back({markColour(RowMark::kSkipped), QStringLiteral("Not written, out of range: %1").arg(index_->count(RowMark::kSkipped)), false});
+  entries.push_back({markColour(RowMark::kAtZero), QStringLiteral("Written at 0, no number: %1").arg(index_->count(RowMark::kAtZero)), false});
   if (findings_) {
-    entries.push_back({markColour(RowMark::kAtZero), QStringLiteral("Ringed close in: %1 quality problems, %2 near duplicates")
-                                                         .arg(findings_->problemRows().size())
-                                                         .arg(findings_->joined().size())});
+    entries.push_back({markColour(RowMark::kAtZero),
+                       QStringLiteral("Ringed close in: %1 quality problems, %2 near duplicates")
+                           .arg(findings_->problemRows().size())
+                           .arg(findings_->joined().size()),
+                       true});
   }
 
   const QFontMetrics fm(font());
@@ -533,8 +536,13 @@ void MapView::drawLegend(QPainter& p) const {
   p.setFont(font());
   double y = box.top() + 5;
   for (const Entry& e : entries) {
-    p.setPen(QPen(e.colour.darker(160), 1));
-    p.setBrush(e.colour);
+    if (e.ring) {
+      p.setPen(QPen(e.colour, 2));
+      p.setBrush(Qt::NoBrush);
+    } else {
+      p.setPen(QPen(e.colour.darker(160), 1));
+      p.setBrush(e.colour);
+    }
     p.drawEllipse(QPointF(box.left() + 13, y + lineH / 2.0), 4.5, 4.5);
     p.setPen(kLabel);
     p.drawText(QPointF(box.left() + 24, y + (lineH + fm.ascent() - fm.descent()) / 2.0), e.text);
