@@ -251,8 +251,10 @@ class Checker {
       const double reach = kAreaFenceIqrs * (q3 - q1) + kAreaMarginDegrees;
       return std::pair{q1 - reach, q3 + reach};
     };
-    const auto [latLo, latHi] = fences(lats);
-    const auto [lonLo, lonHi] = fences(lons);
+    // Plain names, not structured bindings: lambdas below capture them.
+    const std::pair<double, double> latFence = fences(lats), lonFence = fences(lons);
+    const double latLo = latFence.first, latHi = latFence.second;
+    const double lonLo = lonFence.first, lonHi = lonFence.second;
     // A list around the antimeridian or around the world has no such box.
     if (lonHi - lonLo > 180.0) return;
     const auto inside = [&](double lat, double lon) { return lat >= latLo && lat <= latHi && lon >= lonLo && lon <= lonHi; };

@@ -16,6 +16,9 @@
 #include <vector>
 
 #include "table/camera_table.h"
+#include "check/near_duplicates.h"
+#include "check/quality_findings.h"
+#include "check/row_check.h"
 #include "base/bytes.h"
 #include "base/c_number.h"
 #include "convert/conversion.h"
@@ -468,6 +471,29 @@ void checkConversion(std::string_view input) {
   });
   table.sortByLatitude();
   requireSameTable(table, expected, "sort");
+
+  // The quality findings: the near-duplicate grid finds the groups that measuring every pair
+  // finds, wherever the rows lie (poles, the antimeridian, strange numbers), and the whole check
+  // runs through.
+  std::vector<GeoPoint> points;
+  for (std::size_t i = 0; i < table.rowCount(); ++i) {
+    const RowCells cells = table.cells(i);
+    const RowCheck c = checkRow(cells);
+    if (!c.skipped() && !c.atZero()) points.push_back({parseCDouble(cells[kY]), parseCDouble(cells[kX])});
+  }
+  if (points.size() <= 500) {
+    for (const double near : {kDefaultNearMetres, 3000.0}) {
+      const std::vector<NearGroup> fast = findNearGroups(points, near), slow = findNearGroupsByAllPairs(points, near);
+      REQUIRE(fast.size() == slow.size(), "near duplicates: " + std::to_string(fast.size()) + " groups, all pairs give " +
+                                              std::to_string(slow.size()));
+      for (std::size_t g = 0; g < fast.size(); ++g) {
+        REQUIRE(fast[g].members == slow[g].members, "near duplicates: group " + std::to_string(g) + " differs");
+      }
+    }
+  }
+  const std::vector<QualityFinding> quality =
+      checkQuality(table, QualityOptions{}, [](std::size_t row) { return std::to_string(row); });
+  for (const QualityFinding& f : quality) REQUIRE(f.row < table.rowCount() && !f.text.empty(), "quality finding without a row or text");
 
   // The encoding.
   const FileDate date{1990 + flags, 1 + flags % 12, 1 + flags % 28};
