@@ -5,7 +5,6 @@
 #include <memory>
 #include <sstream>
 
-#include "cli/convert_command.h"
 #include "check/near_duplicates.h"
 #include "cli/text_output.h"
 
@@ -128,7 +127,7 @@ int runCheck(const CheckOptions& o) {
 
 }  // namespace
 
-void addCheckCommand(CLI::App& app) {
+Command addCheckCommand(CLI::App& app) {
   auto options = std::make_shared<CheckOptions>();
   CLI::App* cmd = app.add_subcommand(
       "check",
@@ -159,7 +158,7 @@ void addCheckCommand(CLI::App& app) {
       ->check(CLI::PositiveNumber)
       ->type_name("METRES");
   cmd->footer("Example:\n  solvane check --normal examples/Solvane.txt --autodoria examples/Autodoria.txt");
-  cmd->callback([options] { setExitCode(runCheck(*options)); });
+  return {cmd, [options] { return runCheck(*options); }};
 }
 
 }  // namespace solvane::cli

@@ -5,6 +5,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/command.h"
+
 #include "check/list_check.h"
 
 namespace solvane::cli {
@@ -15,6 +17,6 @@ std::string checkReportJson(const CheckReport& report);
 // place it is about (a near duplicate, a section's end, X and Y exchanged).
 std::string checkReportGeoJson(const CheckReport& report);
 
-void addCheckCommand(CLI::App& app);
+Command addCheckCommand(CLI::App& app);
 
 }  // namespace solvane::cli

@@ -11,7 +11,6 @@
 namespace solvane::cli {
 namespace {
 
-int g_exitCode = 0;
 
 struct ConvertOptions {
   std::string normal;
@@ -71,10 +70,7 @@ int runConvert(const ConvertOptions& o) {
 
 }  // namespace
 
-int exitCode() { return g_exitCode; }
-void setExitCode(int code) { g_exitCode = code; }
-
-void addConvertCommand(CLI::App& app) {
+Command addConvertCommand(CLI::App& app) {
   auto options = std::make_shared<ConvertOptions>();
   CLI::App* cmd = app.add_subcommand(
       "convert",
@@ -103,7 +99,7 @@ void addConvertCommand(CLI::App& app) {
       "  solvane convert --normal examples/Solvane.txt --autodoria examples/Autodoria.txt \\\n"
       "                  --output-dir /tmp --date 2024-11-05 --seed 1\n"
       "  -> DB Conversion end. [/tmp/DB_241105.dbh]");
-  cmd->callback([options] { setExitCode(runConvert(*options)); });
+  return {cmd, [options] { return runConvert(*options); }};
 }
 
 }  // namespace solvane::cli

@@ -3,13 +3,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/command.h"
+
 namespace solvane::cli {
 
-// Registers the subcommand; its callback runs the conversion and sets the exit code.
-void addConvertCommand(CLI::App& app);
-
-// The exit code left by the subcommand that ran.
-int exitCode();
-void setExitCode(int code);
+// Registers the subcommand; running it converts and returns the exit status.
+Command addConvertCommand(CLI::App& app);
 
 }  // namespace solvane::cli

@@ -5,7 +5,6 @@
 #include <optional>
 #include <sstream>
 
-#include "cli/convert_command.h"
 #include "cli/text_output.h"
 
 namespace solvane::cli {
@@ -100,7 +99,7 @@ std::string recordsGeoJson(const std::vector<DecodedRecord>& records) {
   return out.str();
 }
 
-void addDumpCommand(CLI::App& app) {
+Command addDumpCommand(CLI::App& app) {
   auto options = std::make_shared<DumpOptions>();
   CLI::App* cmd = app.add_subcommand(
       "dump",
@@ -113,7 +112,7 @@ void addDumpCommand(CLI::App& app) {
       ->type_name("csv|geojson");
   cmd->add_option("-o,--output", options->output, "write here instead of standard output")->type_name("OUT");
   cmd->footer("Example:\n  solvane dump out/DB_241105.dbh --format geojson -o cameras.geojson");
-  cmd->callback([options] { setExitCode(runDump(*options)); });
+  return {cmd, [options] { return runDump(*options); }};
 }
 
 }  // namespace solvane::cli

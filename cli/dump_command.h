@@ -6,6 +6,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/command.h"
+
 #include "check/database_reader.h"
 
 namespace solvane::cli {
@@ -19,6 +21,6 @@ std::string recordsGeoJson(const std::vector<DecodedRecord>& records);
 // Registers the subcommand. Exit 0 after a complete dump of a valid file, 1 when the file is not
 // a camera database, the output cannot be written, or the file has problems (the records are
 // dumped all the same, with a warning), 2 when the file cannot be read.
-void addDumpCommand(CLI::App& app);
+Command addDumpCommand(CLI::App& app);
 
 }  // namespace solvane::cli

@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "base/source_file.h"
-#include "cli/convert_command.h"
 #include "import/import_run.h"
 
 namespace solvane::cli {
@@ -105,7 +104,7 @@ int runImport(const ImportOptions& o) {
 
 }  // namespace
 
-void addImportCommand(CLI::App& app) {
+Command addImportCommand(CLI::App& app) {
   auto options = std::make_shared<ImportOptions>();
   CLI::App* cmd = app.add_subcommand(
       "import",
@@ -135,7 +134,7 @@ void addImportCommand(CLI::App& app) {
       "  solvane import Cameras@50.csv cameras.gpx --output-dir lists\n"
       "  solvane import germany.osm.pbf --within bavaria.geojson --output-dir lists\n"
       "  solvane dump DB_241105.dbh --format geojson -o db.geojson && solvane import db.geojson --output-dir back");
-  cmd->callback([options] { setExitCode(runImport(*options)); });
+  return {cmd, [options] { return runImport(*options); }};
 }
 
 }  // namespace solvane::cli

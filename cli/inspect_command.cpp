@@ -6,7 +6,6 @@
 #include <sstream>
 #include <string>
 
-#include "cli/convert_command.h"
 #include "cli/text_output.h"
 #include "check/database_reader.h"
 #include "base/source_file.h"
@@ -114,7 +113,7 @@ int runInspect(const InspectOptions& o) {
 
 }  // namespace
 
-void addInspectCommand(CLI::App& app) {
+Command addInspectCommand(CLI::App& app) {
   auto options = std::make_shared<InspectOptions>();
   CLI::App* cmd = app.add_subcommand(
       "inspect",
@@ -126,7 +125,7 @@ void addInspectCommand(CLI::App& app) {
       ->check(CLI::IsMember({"text", "json"}))
       ->type_name("text|json");
   cmd->footer("Example:\n  solvane inspect out/DB_241105.dbh");
-  cmd->callback([options] { setExitCode(runInspect(*options)); });
+  return {cmd, [options] { return runInspect(*options); }};
 }
 
 }  // namespace solvane::cli

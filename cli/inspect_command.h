@@ -3,10 +3,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/command.h"
+
 namespace solvane::cli {
 
 // Registers the subcommand. Exit 0 when the file is valid, 1 with one line per problem, 2 when
 // the file cannot be read.
-void addInspectCommand(CLI::App& app);
+Command addInspectCommand(CLI::App& app);
 
 }  // namespace solvane::cli

@@ -28,13 +28,16 @@ int main(int argc, char** argv) {
       "  solvane dump    out/DB_241105.dbh --format geojson -o cameras.geojson\n"
       "  solvane import  cameras.geojson Cameras@50.csv --output-dir lists\n"
       "\nRun 'solvane <command> --help' for a command's options; 'man solvane' has the whole manual.");
-  solvane::cli::addConvertCommand(app);
-  solvane::cli::addCheckCommand(app);
-  solvane::cli::addInspectCommand(app);
-  solvane::cli::addDumpCommand(app);
-  solvane::cli::addImportCommand(app);
+  const solvane::cli::Command commands[] = {
+      solvane::cli::addConvertCommand(app), solvane::cli::addCheckCommand(app),
+      solvane::cli::addInspectCommand(app), solvane::cli::addDumpCommand(app),
+      solvane::cli::addImportCommand(app),
+  };
   try {
     app.parse(argc, argv);
+    for (const solvane::cli::Command& command : commands) {
+      if (command.app->parsed()) return command.run();
+    }
   } catch (const CLI::ParseError& e) {
     // CLI11 uses exit code 106 etc. for usage errors; ours is 2.
     const int rc = app.exit(e);
@@ -48,5 +51,5 @@ int main(int argc, char** argv) {
     std::cerr << "solvane: " << e.what() << "; nothing was written.\n";
     return 1;
   }
-  return solvane::cli::exitCode();
+  return 2;  // not reached: the parse requires one subcommand
 }
