@@ -7,8 +7,7 @@
 #include "app/dialog_units.h"
 #include "base/version.h"
 
-using solvane::gui::DialogRect;
-using solvane::gui::DialogUnits;
+namespace solvane::gui {
 
 QIcon applicationIcon() {
   QIcon icon;
@@ -51,3 +50,5 @@ CAboutDlg::CAboutDlg(QWidget* parent)
   setFixedSize(du.toPixelsX(235), du.toPixelsY(55));
   m_btnOK.setFocus();
 }
+
+}  // namespace solvane::gui

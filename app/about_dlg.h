@@ -12,7 +12,6 @@ inline constexpr unsigned kIdmAboutBox = 0x0010;
   return (command & 0xFFF0u) == kIdmAboutBox;
 }
 inline constexpr const char* kAboutMenuText = "&About DB_Conv_Solvane...";
-}  // namespace solvane::gui
 
 class CAboutDlg : public QDialog {
   Q_OBJECT
@@ -31,3 +30,5 @@ class CAboutDlg : public QDialog {
 
 // The application icon at 16, 32 and 48 pixels.
 QIcon applicationIcon();
+
+}  // namespace solvane::gui

@@ -5,16 +5,20 @@
 #include "app/user_prompts.h"
 #include "base/version.h"
 
+namespace solvane::gui {
+
 CDB_Conv_SolvaneApp::CDB_Conv_SolvaneApp(int& argc, char** argv) : m_app(argc, argv) {
   // The caption of every message box.
-  QApplication::setApplicationName(QString::fromLatin1(solvane::gui::kAppName));
+  QApplication::setApplicationName(QString::fromLatin1(kAppName));
   QApplication::setApplicationVersion(QString::fromLatin1(solvane::kVersion));
   QApplication::setWindowIcon(applicationIcon());
 }
 
 int CDB_Conv_SolvaneApp::InitInstance() {
-  solvane::gui::WidgetPrompts prompts;
+  WidgetPrompts prompts;
   CDB_Conv_SolvaneDlg dialog(prompts);
   dialog.exec();
   return 0;
 }
+
+}  // namespace solvane::gui

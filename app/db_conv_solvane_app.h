@@ -3,6 +3,8 @@
 
 #include <QApplication>
 
+namespace solvane::gui {
+
 class CDB_Conv_SolvaneApp {
  public:
   CDB_Conv_SolvaneApp(int& argc, char** argv);
@@ -13,3 +15,5 @@ class CDB_Conv_SolvaneApp {
  private:
   QApplication m_app;
 };
+
+}  // namespace solvane::gui

@@ -31,10 +31,7 @@
 #include <string>
 #endif
 
-using solvane::gui::DialogRect;
-using solvane::gui::DialogUnits;
-using solvane::gui::UserPrompts;
-
+namespace solvane::gui {
 namespace {
 
 // The dialog's size and the controls' places, in dialog units.
@@ -87,7 +84,7 @@ CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(UserPrompts& prompts, QWidget* parent)
       m_btnLoad(QStringLiteral("Load"), this),
       m_model(m_List),
       m_ListView(this),
-      m_aboutAction(QString::fromLatin1(solvane::gui::kAboutMenuText), this),
+      m_aboutAction(QString::fromLatin1(kAboutMenuText), this),
       m_btnMap(QStringLiteral("Map"), this),
       m_mapAction(QStringLiteral("Map"), this),
       m_importAction(QStringLiteral("Import..."), this) {
@@ -287,9 +284,9 @@ void CDB_Conv_SolvaneDlg::takeFiles(const QStringList& paths) {
 
 void CDB_Conv_SolvaneDlg::importFiles(const QStringList& paths) {
   solvane::importer::ImportRequest request;
-  for (const QString& p : paths) request.files.emplace_back(solvane::gui::toFsPath(p));
+  for (const QString& p : paths) request.files.emplace_back(toFsPath(p));
   const QDir folder = QFileInfo(paths.front()).absoluteDir();
-  request.outputDir = solvane::gui::toFsPath(folder.absolutePath());
+  request.outputDir = toFsPath(folder.absolutePath());
   const QString normal = folder.absoluteFilePath(QString::fromLatin1(kDefaultNormalName));
   const QString autodoria = folder.absoluteFilePath(QString::fromLatin1(kDefaultAutodoriaName));
   if (QFileInfo::exists(normal) || QFileInfo::exists(autodoria)) {
@@ -302,7 +299,7 @@ void CDB_Conv_SolvaneDlg::importFiles(const QStringList& paths) {
   const solvane::importer::ImportResult result = solvane::importer::runImport(request);
   if (!result.ok) {
     m_prompts.message(this, QStringLiteral("Import failed; nothing was written."),
-                      solvane::gui::fromLocal8Bit(result.error), UserPrompts::Icon::kError);
+                      fromLocal8Bit(result.error), UserPrompts::Icon::kError);
     return;
   }
   setSource(m_strNormalPath, normal);
@@ -320,7 +317,7 @@ void CDB_Conv_SolvaneDlg::importFiles(const QStringList& paths) {
   if (result.cameras.outside()) detail += QStringLiteral(", %1 outside the region").arg(result.cameras.outside());
   detail += QStringLiteral(".");
   for (std::size_t i = 0; i < result.cameras.skipped().size() && i < 5; ++i) {
-    detail += QStringLiteral("\n") + solvane::gui::fromLocal8Bit(result.cameras.skipped()[i]);
+    detail += QStringLiteral("\n") + fromLocal8Bit(result.cameras.skipped()[i]);
   }
   m_prompts.message(this, QStringLiteral("Lists written to %1, ready for Conversion.")
                               .arg(QDir::toNativeSeparators(folder.absolutePath())),
@@ -375,8 +372,6 @@ void CDB_Conv_SolvaneDlg::showLoad(const solvane::LoadResult& result) {
 bool CDB_Conv_SolvaneDlg::OnLoad() {
   // A run owns the table from its click to its end.
   if (m_running) return false;
-  using solvane::gui::fromLocal8Bit;
-  using solvane::gui::toFsPath;
   const solvane::LoadResult result =
       solvane::loadSources(m_List, solvane::SourcePaths{toFsPath(m_strNormalPath), toFsPath(m_strAutodoriaPath)});
   showLoad(result);
@@ -403,7 +398,6 @@ void CDB_Conv_SolvaneDlg::OnConvert() {
   // Loading and sorting a million rows takes longer than a UI pause may, so both run on a
   // worker into a table of their own; the paths and the output folder are taken now, so the
   // Autodoria Open button may stay enabled.
-  using solvane::gui::toFsPath;
   m_worker.reset(QThread::create(
       [this, run, paths = solvane::SourcePaths{toFsPath(m_strNormalPath), toFsPath(m_strAutodoriaPath)},
        folder = toFsPath(outputFolder())] {
@@ -434,7 +428,6 @@ void CDB_Conv_SolvaneDlg::finishLoad(std::uint64_t run, const std::shared_ptr<Lo
   // A list that failed to load is not converted: half a list would make a database that
   // silently lacks cameras.
   if (const auto& error = loaded->result.error) {
-    using solvane::gui::fromLocal8Bit;
     m_prompts.message(this, fromLocal8Bit(error->message), fromLocal8Bit(error->detail), UserPrompts::Icon::kNone);
     endRun();
     emit loadFinished(false);
@@ -464,9 +457,9 @@ void CDB_Conv_SolvaneDlg::startEncoding(const std::filesystem::path& folder) {
   // m_running holds; the paths it never sees.
   m_worker.reset(QThread::create([this, run, folder, header = m_Header,
                                   block = m_RandomBlock, random] {
-    solvane::gui::ProgressThrottle throttle;
+    ProgressThrottle throttle;
     const solvane::ProgressFn progress = [this, run, &throttle](std::size_t records) {
-      if (!throttle.due(solvane::gui::ProgressThrottle::Clock::now())) return;
+      if (!throttle.due(ProgressThrottle::Clock::now())) return;
       QMetaObject::invokeMethod(this, [this, run, records] { showProgress(run, records); }, Qt::QueuedConnection);
     };
     solvane::ConversionResult result =
@@ -491,7 +484,6 @@ void CDB_Conv_SolvaneDlg::finishConversion(std::uint64_t run, const solvane::Con
   m_worker.reset();
 
   using solvane::ConversionStatus;
-  using solvane::gui::fromLocal8Bit;
   const bool converted = result.status == ConversionStatus::kConverted;
   if (converted || result.status == ConversionStatus::kWriteFailed) {
     m_strConverted = QString::number(result.recordsWritten);
@@ -532,15 +524,15 @@ void CDB_Conv_SolvaneDlg::showEvent(QShowEvent* event) {
   if (m_systemMenuReady) return;
   m_systemMenuReady = true;
   if (HMENU menu = ::GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {
-    const std::wstring text = QString::fromLatin1(solvane::gui::kAboutMenuText).toStdWString();
+    const std::wstring text = QString::fromLatin1(kAboutMenuText).toStdWString();
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING, solvane::gui::kIdmAboutBox, text.c_str());
+    ::AppendMenuW(menu, MF_STRING, kIdmAboutBox, text.c_str());
   }
 }
 
 bool CDB_Conv_SolvaneDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
   const MSG* msg = static_cast<const MSG*>(message);
-  if (msg->message == WM_SYSCOMMAND && solvane::gui::isAboutCommand(static_cast<unsigned>(msg->wParam))) {
+  if (msg->message == WM_SYSCOMMAND && isAboutCommand(static_cast<unsigned>(msg->wParam))) {
     OnAbout();
     *result = 0;
     return true;
@@ -548,3 +540,5 @@ bool CDB_Conv_SolvaneDlg::nativeEvent(const QByteArray& eventType, void* message
   return QDialog::nativeEvent(eventType, message, result);
 }
 #endif
+
+}  // namespace solvane::gui

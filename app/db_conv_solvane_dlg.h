@@ -26,13 +26,14 @@
 #include "convert/database_file.h"
 #include "load/load_command.h"
 
-namespace solvane::gui {
-class UserPrompts;
-}
 namespace solvane::map {
 class MapLink;
 class RowMarks;
 }
+
+namespace solvane::gui {
+
+class UserPrompts;
 
 class CDB_Conv_SolvaneDlg : public QDialog {
   Q_OBJECT
@@ -173,3 +174,5 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   std::atomic<bool> m_cancel{false};
   std::unique_ptr<QThread> m_worker;
 };
+
+}  // namespace solvane::gui

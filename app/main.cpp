@@ -1,6 +1,6 @@
 #include "app/db_conv_solvane_app.h"
 
 int main(int argc, char** argv) {
-  CDB_Conv_SolvaneApp app(argc, argv);
+  solvane::gui::CDB_Conv_SolvaneApp app(argc, argv);
   return app.InitInstance();
 }

@@ -22,6 +22,8 @@
 #include "bench/list_generator.h"
 #include "tests/gui/fake_prompts.h"
 
+using solvane::gui::CDB_Conv_SolvaneDlg;
+
 namespace {
 
 double ms(qint64 ns) { return static_cast<double>(ns) / 1e6; }

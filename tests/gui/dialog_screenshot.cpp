@@ -13,6 +13,9 @@
 #include "app/db_conv_solvane_dlg.h"
 #include "fake_prompts.h"
 
+using solvane::gui::CDB_Conv_SolvaneDlg;
+using solvane::gui::applicationIcon;
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("DB_Conv_Solvane"));

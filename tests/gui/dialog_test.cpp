@@ -12,6 +12,8 @@
 #include "convert/database_file.h"
 #include "fake_prompts.h"
 
+using solvane::gui::CDB_Conv_SolvaneDlg;
+
 using Icon = solvane::gui::UserPrompts::Icon;
 
 namespace {

@@ -9,6 +9,8 @@
 #include "app/db_conv_solvane_dlg.h"
 #include "fake_prompts.h"
 
+using solvane::gui::CDB_Conv_SolvaneDlg;
+
 namespace {
 
 const QByteArray kGeoJson =

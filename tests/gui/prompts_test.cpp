@@ -9,6 +9,9 @@
 #include "app/progress_throttle.h"
 #include "app/user_prompts.h"
 
+using solvane::gui::CAboutDlg;
+using solvane::gui::applicationIcon;
+
 using solvane::gui::UserPrompts;
 
 class PromptsTest : public QObject {

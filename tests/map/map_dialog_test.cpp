@@ -13,6 +13,8 @@
 #include "base/c_number.h"
 #include "tests/gui/fake_prompts.h"
 
+using solvane::gui::CDB_Conv_SolvaneDlg;
+
 using solvane::map::MapLink;
 using solvane::map::MapView;
 
