@@ -1,4 +1,5 @@
 #include "check/quality_findings.h"
+#include "check/table_findings.h"
 
 #include <gtest/gtest.h>
 
@@ -168,6 +169,29 @@ TEST(QualityFindings, FormatMetres) {
   EXPECT_EQ(formatMetres(12.345), "12.3 m");
   EXPECT_EQ(formatMetres(1250), "1.25 km");
   EXPECT_EQ(formatMetres(450000), "450 km");
+}
+
+}  // namespace
+}  // namespace solvane
+
+namespace solvane {
+namespace {
+
+TEST(TableFindings, EveryMemberOfAGroupSaysWhereItBelongsAndProblemsComeFirst) {
+  // Rows 1-3 within 20 m of each other; row 4 is 11 m from row 5 and has a DIR of 400.
+  const CameraTable table = tableOf({"1,10.5,50.5,1,60,0,0", "2,10.5,50.50015,1,60,0,0", "3,10.5,50.5003,1,60,0,0",
+                                     "4,10.7,50.7,1,60,0,0", "5,10.7,50.7001,1,65,1,400"});
+  const TableFindings f = TableFindings::build(table);
+  EXPECT_EQ(f.text(0), "near duplicates: 3 rows within 33.4 m of this one (row 2, row 3)");
+  EXPECT_EQ(f.text(1), "near duplicates: one of 3 rows within 33.4 m of row 1");
+  EXPECT_EQ(f.text(2), "near duplicates: one of 3 rows within 33.4 m of row 1");
+  EXPECT_EQ(f.text(3), "near duplicate: 11.1 m from row 5, same TYPE, speeds 60 and 65");
+  EXPECT_EQ(f.text(4), "DIR 400 is outside 0..360 for DTYPE 1: written as half-direction 110; near duplicate: 11.1 m from row 4");
+  EXPECT_FALSE(f.problem(3));
+  EXPECT_TRUE(f.problem(4));
+  EXPECT_EQ(f.problemRows(), std::vector<std::uint32_t>{4});
+  const std::vector<std::pair<std::uint32_t, std::uint32_t>> joined{{0, 1}, {0, 2}, {3, 4}};
+  EXPECT_EQ(f.joined(), joined);
 }
 
 }  // namespace
