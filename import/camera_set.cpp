@@ -210,6 +210,9 @@ std::optional<std::vector<Region::Polygon>> readArea(std::string_view json, std:
   } catch (const nlohmann::json::parse_error& e) {
     error = "byte " + std::to_string(e.byte) + ": not valid JSON";
     return std::nullopt;
+  } catch (const nlohmann::json::exception&) {
+    error = "not valid JSON (a number out of range?)";
+    return std::nullopt;
   }
 }
 

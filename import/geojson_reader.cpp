@@ -7,6 +7,13 @@ namespace {
 
 using Json = nlohmann::json;
 
+// A member's text when it is a string, else the empty text (value() would throw on a number).
+std::string stringMember(const Json& object, const char* key) {
+  if (!object.is_object()) return {};
+  const auto it = object.find(key);
+  return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
 // A property as a whole number: a JSON number or a numeric string; null or absent: nothing.
 std::optional<std::int64_t> numberProperty(const Json& properties, const char* key, std::string& problem) {
   if (!properties.is_object()) return std::nullopt;
@@ -46,7 +53,7 @@ class FeatureTaker {
     const std::string where = "feature " + std::to_string(++count_);
     const Json* geometry = nullptr;
     const Json* properties = nullptr;
-    if (feature.is_object() && feature.value("type", "") == "Feature") {
+    if (feature.is_object() && stringMember(feature, "type") == "Feature") {
       if (const auto g = feature.find("geometry"); g != feature.end()) geometry = &*g;
       if (const auto p = feature.find("properties"); p != feature.end()) properties = &*p;
     } else {
@@ -56,7 +63,7 @@ class FeatureTaker {
       set_.skip(where, "no geometry");
       return;
     }
-    const std::string type = geometry->value("type", "");
+    const std::string type = stringMember(*geometry, "type");
     const auto coordinates = geometry->find("coordinates");
     if (coordinates == geometry->end() || !coordinates->is_array()) {
       set_.skip(where, type.empty() ? "no geometry type" : "a " + type + " without coordinates");
@@ -127,8 +134,7 @@ std::optional<ReadError> readGeoJson(std::string_view text, CameraSet& set) {
   // Features are taken as soon as each is complete (an object two levels down: root, the
   // "features" array, the feature) and then dropped from the tree being built.
   const auto callback = [&](int depth, Json::parse_event_t event, Json& parsed) {
-    if (event == Json::parse_event_t::object_end && depth == 2 && parsed.is_object() &&
-        parsed.value("type", "") == "Feature") {
+    if (event == Json::parse_event_t::object_end && depth == 2 && stringMember(parsed, "type") == "Feature") {
       taker.take(parsed);
       return false;
     }
@@ -142,6 +148,11 @@ std::optional<ReadError> readGeoJson(std::string_view text, CameraSet& set) {
     const auto colon = what.find(": ");  // after "[json.exception...] parse error at line L, column C"
     return ReadError{textPlace(text, e.byte == 0 ? 0 : e.byte - 1),
                      "not valid JSON (" + (colon == std::string::npos ? what : what.substr(colon + 2)) + ")"};
+  } catch (const Json::exception& e) {
+    // A number beyond double's range and the like: nlohmann gives no place for these.
+    const std::string what = e.what();
+    const auto bracket = what.find("] ");
+    return ReadError{"", "not valid JSON (" + (bracket == std::string::npos ? what : what.substr(bracket + 2)) + ")"};
   }
   if (!root.is_object() || !root.contains("type") || !root["type"].is_string()) {
     return ReadError{"line 1", "not a GeoJSON object (no \"type\")"};
