@@ -175,6 +175,11 @@ class Extract {
     writer.close();
   }
   ~Extract() {
+    // SOLVANE_BENCH_KEEP_EXTRACT=1 keeps the file, for timing `solvane import` on it by hand.
+    if (std::getenv("SOLVANE_BENCH_KEEP_EXTRACT")) {
+      std::fprintf(stderr, "extract kept: %s\n", path_.string().c_str());
+      return;
+    }
     std::error_code ec;
     fs::remove(path_, ec);
   }
