@@ -10,7 +10,10 @@
 #include <string>
 #include <system_error>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -26,6 +29,10 @@ LoadError readError(const std::filesystem::path& path, std::size_t got, std::siz
   return {kErrorRead, "Reading \"" + displayPath(path) + "\" stopped after " +
                           std::to_string(got) + " of " + std::to_string(expected) +
                           " bytes: " + why};
+}
+
+LoadError streamError(const std::filesystem::path& path, std::size_t got, const std::string& why) {
+  return {kErrorRead, "Reading \"" + displayPath(path) + "\" stopped after " + std::to_string(got) + " bytes: " + why};
 }
 
 // Bytes of physical memory: a list larger than that cannot be loaded.
@@ -74,13 +81,80 @@ std::string refusal(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::string displayPath(const std::filesystem::path& path) { return path.string(); }
+bool isStandardInput(const std::filesystem::path& path) { return path.native() == std::filesystem::path("-").native(); }
 
-SourceRead readSourceFile(const std::filesystem::path& path) {
+std::string displayPath(const std::filesystem::path& path) {
+  return isStandardInput(path) ? std::string("(standard input)") : path.string();
+}
+
+namespace {
+
+bool isPipe(const std::filesystem::path& path) {
+  std::error_code ec;
+  return std::filesystem::status(path, ec).type() == std::filesystem::file_type::fifo;
+}
+
+// A stream has no size to read by: it is read in growing blocks until it ends.
+SourceRead readStream(std::FILE* stream, const std::filesystem::path& path) {
   SourceRead result;
-  if (const std::string why = refusal(path); !why.empty()) {
+  const std::size_t limit = physicalMemory();
+  const char* tooLarge = "the stream holds more than the memory can";
+  std::size_t capacity = std::size_t{1} << 16;
+  try {
+    result.data = makeLargeBytes(capacity + 1);
+    for (;;) {
+      if (result.size == capacity) {
+        // The guard of a file: no more bytes than the memory holds.
+        if (capacity >= limit) {
+          result.error = streamError(path, result.size, tooLarge);
+          return result;
+        }
+        const std::size_t next = capacity < limit / 2 ? 2 * capacity : limit;
+        LargeBytes bigger = makeLargeBytes(next + 1);
+        std::memcpy(bigger.get(), result.data.get(), result.size);
+        result.data = std::move(bigger);
+        capacity = next;
+      }
+      errno = 0;
+      const std::size_t got = std::fread(result.data.get() + result.size, 1, capacity - result.size, stream);
+      result.size += got;
+      if (got == 0) {
+        if (std::ferror(stream)) {
+          const int err = errno;
+          result.error = streamError(path, result.size, errnoText(err ? err : EIO));
+        }
+        return result;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    result.error = streamError(path, result.size, tooLarge);
+  }
+  return result;
+}
+
+}  // namespace
+
+SourceRead readSourceFile(const std::filesystem::path& path, Streams streams) {
+  SourceRead result;
+  if (streams == Streams::kRead && isStandardInput(path)) {
+#ifdef _WIN32
+    ::_setmode(::_fileno(stdin), _O_BINARY);  // the bytes as they come, CRs included
+#endif
+    return readStream(stdin, path);
+  }
+  const bool pipe = streams == Streams::kRead && isPipe(path);
+  if (const std::string why = refusal(path); !why.empty() && !pipe) {
     result.error = openError(path, why);
     return result;
+  }
+  if (pipe) {
+    errno = 0;
+    FilePtr stream = openFile(path, "rb");  // waits for a writer
+    if (!stream) {
+      result.error = openError(path, errnoText(errno ? errno : ENOENT));
+      return result;
+    }
+    return readStream(stream.get(), path);
   }
   errno = 0;
   FilePtr file = openFile(path, "rb");

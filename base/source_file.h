@@ -25,9 +25,19 @@ struct SourceRead {
 // that delivers fewer bytes (the file shrank, an I/O error) keeps the bytes delivered so far and
 // reports "Error[5010]"; a file that grows meanwhile is read only up to the size taken at the
 // start; a file larger than the memory is refused before anything is allocated.
-SourceRead readSourceFile(const std::filesystem::path& path);
+//
+// With Streams::kRead (the command line), "-" reads standard input and a pipe (a FIFO, or the
+// /dev/fd/N of a shell's <(...)) is read to its end instead of being refused; opening a FIFO
+// that nobody has opened for writing yet waits for a writer, as cat does. The memory guard is
+// the same: a stream that delivers as many bytes as the memory holds is cut off with
+// "Error[5010]".
+enum class Streams { kRefuse, kRead };
+SourceRead readSourceFile(const std::filesystem::path& path, Streams streams = Streams::kRefuse);
 
-// The path as shown in messages.
+// "-", the name that stands for standard input.
+[[nodiscard]] bool isStandardInput(const std::filesystem::path& path);
+
+// The path as shown in messages ("(standard input)" for "-").
 std::string displayPath(const std::filesystem::path& path);
 
 }  // namespace solvane

@@ -274,9 +274,9 @@ std::string degreesText(std::int32_t scaled) {
 
 DatabaseInspection inspectDatabase(std::span<const std::uint8_t> file) { return Inspector(file).run(); }
 
-DatabaseRead readDatabaseFile(const std::filesystem::path& path) {
+DatabaseRead readDatabaseFile(const std::filesystem::path& path, Streams streams) {
   DatabaseRead r;
-  const SourceRead read = readSourceFile(path);
+  const SourceRead read = readSourceFile(path, streams);
   r.error = read.error;
   if (!r.error) {
     const std::string_view bytes = read.bytes();

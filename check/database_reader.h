@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "base/load_error.h"
+#include "base/source_file.h"
 #include "convert/database_file.h"
 
 namespace solvane {
@@ -89,6 +90,6 @@ struct DatabaseRead {
   DatabaseInspection inspection;
 };
 
-DatabaseRead readDatabaseFile(const std::filesystem::path& path);
+DatabaseRead readDatabaseFile(const std::filesystem::path& path, Streams streams = Streams::kRefuse);
 
 }  // namespace solvane

@@ -114,7 +114,11 @@ int runCheck(const CheckOptions& o) {
                  "Run 'solvane check --help' for more information.\n";
     return 2;
   }
-  const CheckReport report = checkSources({o.normal, o.autodoria}, o.quality);
+  if (o.normal == "-" && o.autodoria == "-") {
+    std::cerr << "solvane check: only one list can come from standard input ('-').\n";
+    return 2;
+  }
+  const CheckReport report = checkSources({o.normal, o.autodoria, Streams::kRead}, o.quality);
   if (o.format == "geojson" && report.loadError) {
     std::cerr << checkReportText(report);
   } else {
@@ -140,8 +144,8 @@ Command addCheckCommand(CLI::App& app) {
       "duplicates, sections unusually short or long or pointing away from their end, speeds that\n"
       "are no plausible limit, lines with more fields than a point has (notes: exit 0).\n"
       "A list that cannot be read exits 2, a wrong list 1.");
-  cmd->add_option("--normal", options->normal, "normal list")->type_name("FILE");
-  cmd->add_option("--autodoria", options->autodoria, "Autodoria list")->type_name("FILE");
+  cmd->add_option("--normal", options->normal, "normal list (- reads standard input)")->type_name("FILE");
+  cmd->add_option("--autodoria", options->autodoria, "Autodoria list (- reads standard input)")->type_name("FILE");
   cmd->add_option("--format", options->format,
                   "text (default), json, or geojson (each finding with a place as a feature, for a GIS)")
       ->check(CLI::IsMember({"text", "json", "geojson"}))

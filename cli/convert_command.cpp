@@ -46,6 +46,10 @@ int runConvert(const ConvertOptions& o) {
                  "Run 'solvane convert --help' for more information.\n";
     return 2;
   }
+  if (o.normal == "-" && o.autodoria == "-") {
+    std::cerr << "solvane convert: only one list can come from standard input ('-').\n";
+    return 2;
+  }
   std::string dateError;
   const auto date = runDate(o, dateError);
   if (!date) {
@@ -53,7 +57,7 @@ int runConvert(const ConvertOptions& o) {
     return 2;
   }
   ConversionRequest request;
-  request.sources = {o.normal, o.autodoria};
+  request.sources = {o.normal, o.autodoria, Streams::kRead};
   request.outputDir = o.outputDir;
   request.date = *date;
   request.seed = o.seed ? *o.seed : freshSeed();
@@ -80,11 +84,11 @@ Command addConvertCommand(CLI::App& app) {
       "(nothing is written or changed then); exits 2 on a usage error.");
   cmd->add_option("--normal", options->normal,
                   "normal list: header line (second field \"X\"), then IDX,X,Y,TYPE,SPD,DTYPE,DIR "
-                  "per line; lines starting with // are comments")
+                  "per line; lines starting with // are comments; - reads standard input")
       ->type_name("FILE");
   cmd->add_option("--autodoria", options->autodoria,
                   "Autodoria list: header line (first field \"IDX\"), then two lines per section, "
-                  "start point and end point")
+                  "start point and end point; - reads standard input")
       ->type_name("FILE");
   cmd->add_option("--output-dir", options->outputDir, "folder for DB_YYMMDD.dbh (default: current folder)")
       ->type_name("DIR");

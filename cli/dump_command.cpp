@@ -28,7 +28,7 @@ std::string position(const DecodedPoint& p) {
 }
 
 int runDump(const DumpOptions& o) {
-  const DatabaseRead read = readDatabaseFile(o.file);
+  const DatabaseRead read = readDatabaseFile(o.file, Streams::kRead);
   if (read.error) {
     std::cerr << "solvane dump: " << read.error->detail << "\n";
     return 2;
@@ -106,7 +106,7 @@ Command addDumpCommand(CLI::App& app) {
       "Decode every record of a camera database: latitude and longitude in degrees, type, speed,\n"
       "direction type, direction (from H, exact to 2 degrees) and a section's end point.\n"
       "CSV (RFC 4180) or GeoJSON (RFC 7946, opens in QGIS or geojson.io).");
-  cmd->add_option("file", options->file, "the database file")->required()->type_name("FILE.dbh");
+  cmd->add_option("file", options->file, "the database file (- reads standard input)")->required()->type_name("FILE.dbh");
   cmd->add_option("--format", options->format, "csv (default) or geojson")
       ->check(CLI::IsMember({"csv", "geojson"}))
       ->type_name("csv|geojson");

@@ -100,7 +100,7 @@ std::string jsonReport(const std::string& name, const DatabaseInspection& r) {
 }
 
 int runInspect(const InspectOptions& o) {
-  const DatabaseRead read = readDatabaseFile(o.file);
+  const DatabaseRead read = readDatabaseFile(o.file, Streams::kRead);
   if (read.error) {
     std::cerr << "solvane inspect: " << read.error->detail << "\n";
     return 2;
@@ -120,7 +120,7 @@ Command addInspectCommand(CLI::App& app) {
       "Read a camera database back and check it: header, record counts, data length, end record,\n"
       "fill, checksum, coordinate range and latitude order. Exits 0 when the file is valid, 1 with\n"
       "one line per problem (what, at which offset), 2 when the file cannot be read.");
-  cmd->add_option("file", options->file, "the database file")->required()->type_name("FILE.dbh");
+  cmd->add_option("file", options->file, "the database file (- reads standard input)")->required()->type_name("FILE.dbh");
   cmd->add_option("--format", options->format, "text (default) or json")
       ->check(CLI::IsMember({"text", "json"}))
       ->type_name("text|json");

@@ -34,8 +34,8 @@ struct AutodoriaPart {
   CameraTable rows;
   std::optional<LoadError> error;
 
-  void load(const std::filesystem::path& path, std::vector<RowSource>* sources) {
-    read = readSourceFile(path);
+  void load(const std::filesystem::path& path, Streams streams, std::vector<RowSource>* sources) {
+    read = readSourceFile(path, streams);
     if (openFailed(read)) {
       error = read.error;
       return;
@@ -58,11 +58,11 @@ LoadResult loadSources(CameraTable& table, const SourcePaths& paths, RowSources*
   HelperThread helper;  // joined on every way out
   const bool withAutodoria = !paths.autodoria.empty();
   if (withAutodoria) {
-    helper.start([&] { autodoria.load(paths.autodoria, sources ? &sources->autodoria : nullptr); });
+    helper.start([&] { autodoria.load(paths.autodoria, paths.streams, sources ? &sources->autodoria : nullptr); });
   }
 
   if (!paths.normal.empty()) {
-    SourceRead normal = readSourceFile(paths.normal);
+    SourceRead normal = readSourceFile(paths.normal, paths.streams);
     if (openFailed(normal)) {
       result.error = normal.error;
       return result;  // the helper is joined on the way out

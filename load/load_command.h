@@ -8,6 +8,7 @@
 
 #include "table/camera_table.h"
 #include "base/load_error.h"
+#include "base/source_file.h"
 #include "load/row_source.h"
 
 namespace solvane {
@@ -15,6 +16,8 @@ namespace solvane {
 struct SourcePaths {
   std::filesystem::path normal;     // empty: no normal list chosen
   std::filesystem::path autodoria;  // empty: no Autodoria list chosen
+  // The command line reads "-" and pipes; the dialog, whose picker offers files, refuses them.
+  Streams streams = Streams::kRefuse;
 };
 
 struct LoadResult {

@@ -1,5 +1,9 @@
 // The solvane command line: exit codes, messages and what lands on disk.
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <fstream>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -127,6 +131,85 @@ TEST_F(Cli, HelpExplainsWithAnExample) {
                            "SOURCE_DATE_EPOCH"}) {
     EXPECT_NE(r.out.find(word), std::string::npos) << word;
   }
+}
+
+// "-" and pipes: convert, check, inspect and dump read them to their end, and the bytes that come
+// through one give exactly what the same bytes in a file give.
+TEST_F(Cli, StandardInputAndPipesGiveWhatTheSameBytesInAFileGive) {
+  const std::string normal = readAll(SOLVANE_EXAMPLES "/Solvane.txt");
+  const std::string autodoria = readAll(SOLVANE_EXAMPLES "/Autodoria.txt");
+  const std::string normalFile = write("n.txt", normal);
+  const std::string autodoriaFile = write("a.txt", autodoria);
+  const Args fixed{"--date", "2024-11-05", "--seed", "7"};
+  auto convertInto = [&](const std::string& name, Args lists, ChildSetup setup = {}) {
+    const fs::path dir = out_ / name;
+    fs::create_directories(dir);
+    Args args{"convert", "--output-dir", dir.string()};
+    args.insert(args.end(), fixed.begin(), fixed.end());
+    args.insert(args.end(), lists.begin(), lists.end());
+    const Outcome r = runSolvane(args, setup);
+    EXPECT_EQ(r.exitCode, 0) << name << ": " << r.err;
+    EXPECT_EQ(r.out, "DB Conversion end. [" + (dir / "DB_241105.dbh").string() + "]\n") << name;
+    return readAll(dir / "DB_241105.dbh");
+  };
+  const std::string fromFiles = convertInto("files", {"--normal", normalFile, "--autodoria", autodoriaFile});
+  ASSERT_EQ(fromFiles.size(), 8704u);
+
+  // A list through "-".
+  ChildSetup stdinNormal;
+  stdinNormal.standardInput = normal;
+  EXPECT_EQ(convertInto("stdin", {"--normal", "-", "--autodoria", autodoriaFile}, stdinNormal), fromFiles);
+  ChildSetup stdinAutodoria;
+  stdinAutodoria.standardInput = autodoria;
+  EXPECT_EQ(convertInto("stdin2", {"--normal", normalFile, "--autodoria", "-"}, stdinAutodoria), fromFiles);
+
+  // A list through a FIFO that nobody has opened yet: solvane waits for the writer, as cat does.
+  const fs::path fifo = dir_ / "cameras.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::ofstream(fifo, std::ios::binary) << normal;
+  });
+  EXPECT_EQ(convertInto("fifo", {"--normal", fifo.string(), "--autodoria", autodoriaFile}), fromFiles);
+  writer.join();
+
+  // check reads "-" once and reports as for the file.
+  ChildSetup checkStdin;
+  checkStdin.standardInput = normal;
+  const Outcome checked = runSolvane({"check", "--normal", "-", "--format", "json"}, checkStdin);
+  const Outcome checkedFile = runSolvane({"check", "--normal", normalFile, "--format", "json"});
+  EXPECT_EQ(checked.exitCode, checkedFile.exitCode);
+  EXPECT_NE(checked.out.find("\"rows\": 324"), std::string::npos) << checked.out;
+  std::string renamed = checkedFile.out;  // the same findings, the file named (standard input)
+  for (std::size_t at; (at = renamed.find(normalFile)) != std::string::npos;) {
+    renamed.replace(at, normalFile.size(), "(standard input)");
+  }
+  EXPECT_EQ(checked.out, renamed);
+
+  // A database through "-": dump gives the same bytes, inspect the same verdict.
+  const std::string db = (out_ / "files" / "DB_241105.dbh").string();
+  ChildSetup dbStdin;
+  dbStdin.standardInput = fromFiles;
+  const Outcome dumped = runSolvane({"dump", "-"}, dbStdin);
+  EXPECT_EQ(dumped.exitCode, 0) << dumped.err;
+  EXPECT_EQ(dumped.out, runSolvane({"dump", db}).out);
+  const Outcome inspected = runSolvane({"inspect", "-"}, dbStdin);
+  EXPECT_EQ(inspected.exitCode, 0) << inspected.err;
+  EXPECT_EQ(inspected.out.substr(0, inspected.out.find('\n')), "(standard input): 8704 bytes");
+  EXPECT_EQ(inspected.out.substr(inspected.out.find('\n')), runSolvane({"inspect", db}).out.substr(db.size() + 12));
+
+  // An empty pipe is an empty list: the same message and status as an empty file.
+  ChildSetup empty;
+  empty.standardInput = "";
+  const Outcome fromEmptyPipe = runSolvane({"convert", "--normal", "-", "--output-dir", out_.string()}, empty);
+  EXPECT_EQ(fromEmptyPipe.exitCode, 1);
+  EXPECT_EQ(fromEmptyPipe.err, "Error : Wrong DB file !!!\n\"(standard input)\": there is no header line (the file holds no list)\n");
+  EXPECT_FALSE(fs::exists(out_ / "DB_241105.dbh"));
+
+  // Both lists cannot come through the one standard input.
+  const Outcome both = runSolvane({"convert", "--normal", "-", "--autodoria", "-"}, empty);
+  EXPECT_EQ(both.exitCode, 2);
+  EXPECT_EQ(both.err, "solvane convert: only one list can come from standard input ('-').\n");
 }
 
 TEST_F(Cli, VersionIsTheProjectVersion) {

@@ -19,6 +19,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace solvane::testing {
@@ -40,6 +41,7 @@ struct ChildSetup {
   bool ignoreSigxfsz = true;            // false: the limit kills the child mid-write
   bool asNobody = false;                // drop root (uid/gid 65534) before exec
   fs::path executable;                      // empty: the built solvane (SOLVANE_EXE)
+  std::optional<std::string> standardInput;  // written into a pipe that is the child's stdin
   std::optional<rlim_t> addressSpaceLimit;  // RLIMIT_AS in bytes
   fs::path workingDirectory;                // empty: the test's own
   std::vector<std::string> extraEnv;        // "NAME=value" entries added to the environment
@@ -71,13 +73,15 @@ class Child {
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
 
-    int outPipe[2], errPipe[2];
+    int outPipe[2], errPipe[2], inPipe[2] = {-1, -1};
     if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) return;
+    if (setup.standardInput && ::pipe2(inPipe, O_CLOEXEC) != 0) return;
     pid_ = ::fork();
     if (pid_ == 0) {
       // Only async-signal-safe calls from here to exec.
       ::dup2(outPipe[1], 1);
       ::dup2(errPipe[1], 2);
+      if (inPipe[0] >= 0) ::dup2(inPipe[0], 0);
       ::signal(SIGXFSZ, setup.ignoreSigxfsz ? SIG_IGN : SIG_DFL);
       if (setup.fileSizeLimit) {
         const rlimit limit{*setup.fileSizeLimit, *setup.fileSizeLimit};
@@ -96,6 +100,19 @@ class Child {
     }
     ::close(outPipe[1]);
     ::close(errPipe[1]);
+    if (inPipe[0] >= 0) {
+      // Fed from a thread of its own, so a child that writes while it reads cannot block us.
+      ::close(inPipe[0]);
+      feeder_ = std::thread([fd = inPipe[1], bytes = *setup.standardInput] {
+        ::signal(SIGPIPE, SIG_IGN);
+        for (std::size_t done = 0; done < bytes.size();) {
+          const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+          if (n <= 0) break;
+          done += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+      });
+    }
     out_ = outPipe[0];
     err_ = errPipe[0];
   }
@@ -133,6 +150,7 @@ class Child {
     int status = 0;
     ::waitpid(pid_, &status, 0);
     waited_ = true;
+    if (feeder_.joinable()) feeder_.join();
     if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
     return r;
@@ -143,6 +161,7 @@ class Child {
   int out_ = -1;
   int err_ = -1;
   bool waited_ = false;
+  std::thread feeder_;
 };
 
 inline Outcome runSolvane(const std::vector<std::string>& args, const ChildSetup& setup = {}) {
