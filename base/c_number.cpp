@@ -39,9 +39,16 @@ inline DigitWord digitsInWord(const char* p) noexcept {
   const std::uint64_t notDigit = (values | (values + 0x0606060606060606u)) & 0xF0F0F0F0F0F0F0F0u;
   const int count = notDigit == 0 ? 8 : std::countr_zero(notDigit) / 8;
   if (count == 0) return {0, 0};
-  // The digits moved to the top bytes, zeros before them, then combined pairwise.
+  // The digits moved to the top bytes, zeros before them: bytes 0..7 now hold the digits
+  // d0..d7 of an eight-digit number, d0 the most significant, in the lowest byte.
   std::uint64_t v = values << (8 * (8 - count));
+  // Byte 2k becomes the pair p_k = 10 * d2k + d2k+1 (at most 99: no carry); odd bytes are left
+  // with junk that the masks below drop.
   v = (v * 10) + (v >> 8);
+  // Bytes 0 and 4 hold p0 and p2, bytes 2 and 6 (after >> 16) p1 and p3. Each 32-bit half is
+  // multiplied so that the upper half collects p0 * 10^6 + p2 * 10^2 (first product) and
+  // p1 * 10^4 + p3 (second); the lower halves (p0 * 100 + p1 < 2^32) never carry into it, and
+  // what goes past bit 63 is dropped. The upper half is the number, at most 99999999 < 2^32.
   v = (((v & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
        (((v >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
   return {count, v};

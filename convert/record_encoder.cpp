@@ -127,8 +127,7 @@ class FieldCursor {
   bool done_ = false;
 };
 
-}  // namespace
-
+// The record from the nine cells, written to `out`; false when the row is out of range.
 bool encodeRecordInto(const RecordCells& cells, std::uint8_t random1, std::uint8_t random2,
                       std::uint8_t* out) noexcept {
   const FirstPoint first{scaleCoordinate(cells.x), scaleCoordinate(cells.y), parseCInt(cells.type),
@@ -136,6 +135,8 @@ bool encodeRecordInto(const RecordCells& cells, std::uint8_t random1, std::uint8
   return putRecord(first, cells.hasSecondPoint() ? &cells : nullptr, random1, random2, out);
 }
 
+// The fast path: the same record read straight from the row's line in one pass, numbers read in
+// place (see RecordCells::fromLine for the cells it stands for).
 bool encodeLineInto(std::string_view line, bool typeAsThree, std::uint8_t random1, std::uint8_t random2,
                     std::uint8_t* out) noexcept {
   FieldCursor fields(line);
@@ -156,6 +157,8 @@ bool encodeLineInto(std::string_view line, bool typeAsThree, std::uint8_t random
   }
   return putRecord(first, nullptr, random1, random2, out);
 }
+
+}  // namespace
 
 bool encodeRowInto(const CameraTable& table, std::size_t row, std::uint8_t random1, std::uint8_t random2,
                    std::uint8_t* out) noexcept {

@@ -39,20 +39,17 @@ struct RecordCells {
 // Speeds below 10 are written as 0.
 [[nodiscard]] std::uint8_t speedByte(std::int32_t speed) noexcept;
 
-// The record for a row, or nothing when its first point is out of range. The two random
-// bytes fill bytes 12 and 16 of a one-point record; a two-point record does not use them.
-[[nodiscard]] std::optional<Record> encodeRecord(const RecordCells& cells, std::uint8_t random1,
-                                                 std::uint8_t random2) noexcept;
-// The same, written to `out` (24 bytes); false, and `out` left as it was, when the row is
-// out of range.
-[[nodiscard]] bool encodeRecordInto(const RecordCells& cells, std::uint8_t random1, std::uint8_t random2,
-                                    std::uint8_t* out) noexcept;
-// The same for a row given as its line (see RecordCells::fromLine), reading the numbers
-// straight from the line in one pass.
-[[nodiscard]] bool encodeLineInto(std::string_view line, bool typeAsThree, std::uint8_t random1,
-                                  std::uint8_t random2, std::uint8_t* out) noexcept;
-// The same for a row of the table, through its line when it refers to one.
+// The one way the conversion encodes a row: its record written to `out` (24 bytes); false, and
+// `out` left as it was, when the first point is out of range. A row that refers to its line
+// is read straight from the line in one pass (the fast path); any other from its cells. The
+// two random bytes fill bytes 12 and 16 of a one-point record; a two-point record does not
+// use them.
 [[nodiscard]] bool encodeRowInto(const CameraTable& table, std::size_t row, std::uint8_t random1,
                                  std::uint8_t random2, std::uint8_t* out) noexcept;
+
+// The reference form the fast path is tested against: the record from the nine cells, or
+// nothing when the first point is out of range. Same bytes as encodeRowInto for the same row.
+[[nodiscard]] std::optional<Record> encodeRecord(const RecordCells& cells, std::uint8_t random1,
+                                                 std::uint8_t random2) noexcept;
 
 }  // namespace solvane

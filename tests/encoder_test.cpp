@@ -135,8 +135,12 @@ TEST(EncodeRecord, ReadingTheLineGivesTheRecordOfTheTableCells) {
       }
       const std::optional<Record> want = encodeRecord(fromRow, 7, 9);
       EXPECT_EQ(encodeRecord(fromLine, 7, 9), want) << name;
+      // The conversion's one way in, through a row that refers to the line.
+      CameraTable table;
+      table.appendLine(text, typeAsThree, 0);
+      ASSERT_TRUE(table.rowLine(0)) << name;
       Record got{};
-      ASSERT_EQ(encodeLineInto(text, typeAsThree, 7, 9, got.data()), want.has_value()) << name;
+      ASSERT_EQ(encodeRowInto(table, 0, 7, 9, got.data()), want.has_value()) << name;
       if (want) {
         EXPECT_EQ(got, *want) << name;
       }
