@@ -1,8 +1,9 @@
 // The solvane command line: exit codes, messages and what lands on disk.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <thread>
 #include <string>
 #include <vector>
@@ -167,8 +168,22 @@ TEST_F(Cli, StandardInputAndPipesGiveWhatTheSameBytesInAFileGive) {
   const fs::path fifo = dir_ / "cameras.fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   std::thread writer([&] {
+    // Opened only once solvane waits on the other end (ENXIO until then), and given up after
+    // ten seconds, so a solvane that never opens the FIFO fails the test instead of hanging it.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    std::ofstream(fifo, std::ios::binary) << normal;
+    int fd = -1;
+    for (int tries = 0; fd < 0 && tries < 1000; ++tries) {
+      fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (fd < 0) return;
+    ::fcntl(fd, F_SETFL, 0);  // blocking writes from here on
+    for (std::size_t done = 0; done < normal.size();) {
+      const ssize_t n = ::write(fd, normal.data() + done, normal.size() - done);
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
   });
   EXPECT_EQ(convertInto("fifo", {"--normal", fifo.string(), "--autodoria", autodoriaFile}), fromFiles);
   writer.join();
