@@ -156,10 +156,10 @@ SourceRead readSourceFile(const std::filesystem::path& path, Streams streams) {
     }
     return readStream(stream.get(), path);
   }
-  errno = 0;
-  FilePtr file = openFile(path, "rb");
+  std::error_code openFailure;
+  FilePtr file = openFile(path, "rb", &openFailure);
   if (!file) {
-    result.error = openError(path, errnoText(errno ? errno : ENOENT));
+    result.error = openError(path, reasonText(openFailure));
     return result;
   }
   // The size is taken once; exactly that many bytes are read.

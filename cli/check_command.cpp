@@ -5,6 +5,7 @@
 #include <memory>
 #include <sstream>
 
+#include "base/c_file.h"
 #include "check/near_duplicates.h"
 #include "cli/text_output.h"
 
@@ -118,7 +119,7 @@ int runCheck(const CheckOptions& o) {
     std::cerr << "solvane check: only one list can come from standard input ('-').\n";
     return 2;
   }
-  const CheckReport report = checkSources({o.normal, o.autodoria, Streams::kRead}, o.quality);
+  const CheckReport report = checkSources({pathFromUtf8(o.normal), pathFromUtf8(o.autodoria), Streams::kRead}, o.quality);
   if (o.format == "geojson" && report.loadError) {
     std::cerr << checkReportText(report);
   } else {

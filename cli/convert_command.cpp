@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "base/c_file.h"
 #include "convert/conversion.h"
 
 namespace solvane::cli {
@@ -57,8 +58,8 @@ int runConvert(const ConvertOptions& o) {
     return 2;
   }
   ConversionRequest request;
-  request.sources = {o.normal, o.autodoria, Streams::kRead};
-  request.outputDir = o.outputDir;
+  request.sources = {pathFromUtf8(o.normal), pathFromUtf8(o.autodoria), Streams::kRead};
+  request.outputDir = pathFromUtf8(o.outputDir);
   request.date = *date;
   request.seed = o.seed ? *o.seed : freshSeed();
   CameraTable table;

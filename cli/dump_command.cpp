@@ -5,6 +5,7 @@
 #include <optional>
 #include <sstream>
 
+#include "base/c_file.h"
 #include "cli/text_output.h"
 
 namespace solvane::cli {
@@ -28,7 +29,7 @@ std::string position(const DecodedPoint& p) {
 }
 
 int runDump(const DumpOptions& o) {
-  const DatabaseRead read = readDatabaseFile(o.file, Streams::kRead);
+  const DatabaseRead read = readDatabaseFile(pathFromUtf8(o.file), Streams::kRead);
   if (read.error) {
     std::cerr << "solvane dump: " << read.error->detail << "\n";
     return 2;
@@ -40,7 +41,7 @@ int runDump(const DumpOptions& o) {
     return 1;
   }
   const std::string text = o.format == "geojson" ? recordsGeoJson(r.records) : recordsCsv(r.records);
-  if (const std::string error = writeOutput(o.output, text); !error.empty()) {
+  if (const std::string error = writeOutput(pathFromUtf8(o.output), text); !error.empty()) {
     std::cerr << "solvane dump: " << error << "\n";
     return 1;
   }

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 
+#include "base/c_file.h"
 #include "base/source_file.h"
 #include "import/import_run.h"
 
@@ -48,8 +49,8 @@ void printList(const char* label, const std::vector<std::string>& items) {
 
 int runImport(const ImportOptions& o) {
   importer::ImportRequest request;
-  for (const std::string& f : o.files) request.files.emplace_back(f);
-  request.outputDir = o.outputDir;
+  for (const std::string& f : o.files) request.files.push_back(pathFromUtf8(f));
+  request.outputDir = pathFromUtf8(o.outputDir);
   if (!o.format.empty()) request.format = importer::formatFromName(o.format);
   request.defaults.pointType = o.type;
   request.defaults.sectionType = o.sectionType;
@@ -96,7 +97,7 @@ int runImport(const ImportOptions& o) {
               << r.cameras.sections() << " section(s))\n";
   }
   if (r.staleAutodoria) {
-    std::cout << "note: no sections, so \"" << displayPath(std::filesystem::path(o.outputDir) / "Autodoria.txt")
+    std::cout << "note: no sections, so \"" << displayPath(pathFromUtf8(o.outputDir) / "Autodoria.txt")
               << "\" was left as it was; do not convert it with this Solvane.txt unless it belongs to it\n";
   }
   return 0;

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "base/c_file.h"
 #include "cli/text_output.h"
 #include "check/database_reader.h"
 #include "base/source_file.h"
@@ -100,13 +101,13 @@ std::string jsonReport(const std::string& name, const DatabaseInspection& r) {
 }
 
 int runInspect(const InspectOptions& o) {
-  const DatabaseRead read = readDatabaseFile(o.file, Streams::kRead);
+  const DatabaseRead read = readDatabaseFile(pathFromUtf8(o.file), Streams::kRead);
   if (read.error) {
     std::cerr << "solvane inspect: " << read.error->detail << "\n";
     return 2;
   }
   const DatabaseInspection& r = read.inspection;
-  const std::string name = displayPath(o.file);
+  const std::string name = displayPath(pathFromUtf8(o.file));
   std::cout << (o.format == "json" ? jsonReport(name, r) : textReport(name, r));
   return r.valid() ? 0 : 1;
 }

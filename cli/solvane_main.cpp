@@ -11,9 +11,15 @@
 #include "cli/check_command.h"
 #include "cli/convert_command.h"
 #include "cli/dump_command.h"
+#ifdef SOLVANE_WITH_IMPORT
 #include "cli/import_command.h"
+#endif
 #include "cli/inspect_command.h"
+#include "base/console.h"
 #include "base/version.h"
+
+#include <string>
+#include <vector>
 
 namespace solvane::cli {
 
@@ -35,10 +41,17 @@ int solvaneMain(int argc, char** argv) {
   const solvane::cli::Command commands[] = {
       solvane::cli::addConvertCommand(app), solvane::cli::addCheckCommand(app),
       solvane::cli::addInspectCommand(app), solvane::cli::addDumpCommand(app),
+#ifdef SOLVANE_WITH_IMPORT
       solvane::cli::addImportCommand(app),
+#endif
   };
+  const StandardStreams streams;
   try {
-    app.parse(argc, argv);
+    // UTF-8 on every platform; paths are made from it by pathFromUtf8().
+    std::vector<std::string> args = commandLineArguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& a : args) pointers.push_back(a.data());
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
     for (const solvane::cli::Command& command : commands) {
       if (command.app->parsed()) return command.run();
     }

@@ -1,6 +1,7 @@
 # Packages made by CPack from what `cmake --install` installs. One file for every platform's
 # package, so the settings they share stay in one place:
 #   Linux:   solvane_<version>_amd64.deb (cd build && cpack -G DEB)
+#   Windows: solvane-<version>-win64.zip (cd build-windows && cpack -G ZIP), from the cross build
 
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The DB_Conv_Solvane developers")
@@ -47,6 +48,16 @@ loaded cameras and an offline map of them.")
   add_custom_target(package_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
           DESTINATION ${doc_dir})
+endif()
+
+if(WIN32)
+  # The command line for Windows: solvane.exe (static, needs only the system's DLLs), the
+  # README and the licence.
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME solvane)
+  set(CPACK_PACKAGE_FILE_NAME solvane-${PROJECT_VERSION}-win64)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION . RENAME LICENSE.txt)
 endif()
 
 include(CPack)

@@ -20,6 +20,8 @@ namespace {
 
 constexpr const char* kTempSuffix = ".tmp";
 
+std::string reason(int err) { return reasonText(lastError(err)); }
+
 WriteError openError(const std::filesystem::path& target, std::string why) {
   return {"File open Error : " + target.string(), std::move(why)};
 }
@@ -36,15 +38,13 @@ std::string randomTag() {
 
 // Creates a new temporary file beside the target, open for reading and writing; never reuses
 // an existing name.
-FilePtr createTemporary(const std::filesystem::path& target, std::filesystem::path& tempPath, int& err) {
+FilePtr createTemporary(const std::filesystem::path& target, std::filesystem::path& tempPath, std::error_code& err) {
   for (int attempt = 0; attempt < 16; ++attempt) {
     tempPath = target;
     tempPath += "." + randomTag() + kTempSuffix;
-    errno = 0;
-    FilePtr f = openFile(tempPath, "w+bx");
+    FilePtr f = createNewFile(tempPath, err);
     if (f) return f;
-    err = errno ? errno : EIO;
-    if (err != EEXIST) break;
+    if (err != std::errc::file_exists) break;
   }
   return nullptr;
 }
@@ -74,10 +74,10 @@ OutputFile::OutputFile(std::filesystem::path target) : target_(std::move(target)
     failure_ = openError(target_, "a folder of that name is in the way");
     return;
   }
-  int err = 0;
+  std::error_code err;
   file_ = createTemporary(target_, tempPath_, err);
   if (!file_) {
-    failure_ = openError(target_, errnoText(err));
+    failure_ = openError(target_, reasonText(err));
     return;
   }
   // Records arrive in large pieces; a stream buffer would only copy them once more.
@@ -92,7 +92,7 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::fail(int err) {
-  if (!failure_) failure_ = writeError(target_, errnoText(err ? err : EIO));
+  if (!failure_) failure_ = writeError(target_, reason(err ? err : EIO));
   return false;
 }
 
@@ -108,7 +108,7 @@ bool OutputFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> byt
   {
     const std::lock_guard lock(mutex_);
     if (failure_) return false;
-    errno = 0;
+    clearLastError();
     if (!seek(offset)) return fail(errno);
     if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) return fail(errno);
     end_ = std::max(end_, offset + bytes.size());
@@ -130,7 +130,7 @@ bool OutputFile::moveDown(std::uint64_t from, std::uint64_t to, std::uint64_t le
     {
       const std::lock_guard lock(mutex_);
       if (failure_) return false;
-      errno = 0;
+      clearLastError();
       if (!seek(from + done)) return fail(errno);
       if (std::fread(piece.data(), 1, n, file_.get()) != n) return fail(errno);
     }
@@ -143,7 +143,7 @@ bool OutputFile::moveDown(std::uint64_t from, std::uint64_t to, std::uint64_t le
 std::optional<WriteError> OutputFile::commit(std::uint64_t size) {
   const std::lock_guard lock(mutex_);
   if (failure_) return failure_;
-  errno = 0;
+  clearLastError();
   if (end_ > size && !truncateTo(file_.get(), size)) {
     fail(errno);
     return failure_;
@@ -158,10 +158,8 @@ std::optional<WriteError> OutputFile::commit(std::uint64_t size) {
     std::filesystem::remove(tempPath_, ec);
     return failure_;
   }
-  std::error_code ec;
-  std::filesystem::rename(tempPath_, target_, ec);
-  if (ec) {
-    failure_ = writeError(target_, ec.message());
+  if (const std::error_code ec = replaceFile(tempPath_, target_)) {
+    failure_ = writeError(target_, reasonText(ec));
     std::error_code ignored;
     std::filesystem::remove(tempPath_, ignored);
     return failure_;

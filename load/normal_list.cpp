@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -196,9 +198,17 @@ std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readC
   // Each thread counts the line feeds of its own part; this thread sizes the table for both.
   constexpr std::size_t kNotCounted = static_cast<std::size_t>(-1);
   std::atomic<std::size_t> laterLineFeeds{kNotCounted};
+  // The hand-over goes through a mutex and a condition variable, not std::atomic::wait: the
+  // MinGW build's C++ library (no futex there) at times missed that wake-up and waited for ever.
+  std::mutex countMutex;
+  std::condition_variable counted;
   const auto countSecond = [&] {
-    laterLineFeeds.store(lineFeeds(second));
-    laterLineFeeds.notify_one();
+    const std::size_t n = lineFeeds(second);
+    {
+      const std::lock_guard lock(countMutex);
+      laterLineFeeds.store(n);
+    }
+    counted.notify_one();
   };
   HelperThread helper;  // last declared: joined first, also when this thread throws
   helper.start([&] {
@@ -210,7 +220,8 @@ std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readC
 
   const std::size_t firstLineFeeds = lineFeeds(first);
   if (helper.onHelperThread()) {
-    laterLineFeeds.wait(kNotCounted);
+    std::unique_lock lock(countMutex);
+    counted.wait(lock, [&] { return laterLineFeeds.load() != kNotCounted; });
   } else {
     countSecond();  // the second part is parsed here after the first
   }

@@ -2,7 +2,9 @@
 // file-size limit, a folder in the way, a kill in the middle of the write, and two runs into
 // one folder at once. Each case checks solvane's exact message, its exit status, and that
 // the output folder holds exactly what it held before (or one complete file).
+#ifndef _WIN32
 #include <sys/mount.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -85,11 +87,28 @@ TEST_F(WriteFaults, MissingOutputFolderIsReportedAndNotCreated) {
   const Outcome r = runSolvane(convert(small_, missing, 1));
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "File open Error : " + (missing / kName).string() + "\nNo such file or directory\n");
+  EXPECT_EQ(r.err, "File open Error : " + (missing / kName).string() + "\n" +
+                       SOLVANE_SYSTEM_REASON(ENOENT, ERROR_PATH_NOT_FOUND) + "\n");
+  EXPECT_EQ(snapshot(dir_), before);
+}
+
+// A file where the output folder should be: the system's own reason, on each system.
+TEST_F(WriteFaults, OutputFolderThatIsAFileIsReportedWithTheSystemsReason) {
+  writeAll(dir_ / "file", "mine");
+  const fs::path notAFolder = dir_ / "file";
+  const Snapshot before = snapshot(dir_);
+  const Outcome r = runSolvane(convert(small_, notAFolder, 1));
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "File open Error : " + (notAFolder / kName).string() + "\n" +
+                       SOLVANE_SYSTEM_REASON(ENOTDIR, ERROR_PATH_NOT_FOUND) + "\n");
   EXPECT_EQ(snapshot(dir_), before);
 }
 
 TEST_F(WriteFaults, ReadOnlyOutputFolderIsReportedAndLeftAsItWas) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a folder's write permission for another user is a POSIX mode here; Windows keeps it in ACLs";
+#else
   earlierDatabase();
   ChildSetup setup;
   if (::geteuid() == 0) {
@@ -112,10 +131,14 @@ TEST_F(WriteFaults, ReadOnlyOutputFolderIsReportedAndLeftAsItWas) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "File open Error : " + target() + "\nPermission denied\n");
   EXPECT_EQ(snapshot(out_), before);
+#endif
 }
 
 TEST_F(WriteFaults, FullDiskFailsTheWriteAndKeepsTheEarlierFile) {
   // A 64 kB file system that the 120 kB database cannot fit in.
+#ifdef _WIN32
+  GTEST_SKIP() << "mounting a small file system needs Linux's mount(); the write-fault path is covered on Linux";
+#else
   if (::mount("tmpfs", out_.c_str(), "tmpfs", 0, "size=64k") != 0) {
     GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno)
                  << "); FileSizeLimitFailsTheWriteAndKeepsTheEarlierFile covers the failed write";
@@ -133,9 +156,13 @@ TEST_F(WriteFaults, FullDiskFailsTheWriteAndKeepsTheEarlierFile) {
     EXPECT_EQ(r.err, "File write Error : " + target() + "\nNo space left on device\n") << list;
     EXPECT_EQ(snapshot(out_), before) << list;
   }
+#endif
 }
 
 TEST_F(WriteFaults, FileSizeLimitFailsTheWriteAndKeepsTheEarlierFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a file-size limit (setrlimit) exists only on POSIX systems";
+#else
   earlierDatabase();
   const Snapshot before = snapshot(out_);
   ChildSetup setup;
@@ -151,6 +178,7 @@ TEST_F(WriteFaults, FileSizeLimitFailsTheWriteAndKeepsTheEarlierFile) {
     EXPECT_EQ(r.err, "File write Error : " + target() + "\nFile too large\n") << list << " " << limit;
     EXPECT_EQ(snapshot(out_), before) << list << " " << limit;
   }
+#endif
 }
 
 TEST_F(WriteFaults, FolderInTheWayOfTheOutputNameIsReportedAndLeftAlone) {
@@ -165,6 +193,10 @@ TEST_F(WriteFaults, FolderInTheWayOfTheOutputNameIsReportedAndLeftAlone) {
 }
 
 TEST_F(WriteFaults, KillInTheMiddleOfTheWriteLeavesTheEarlierFileAndAPlainTemporary) {
+#ifdef _WIN32
+  GTEST_SKIP() << "stopping a write at an exact size needs setrlimit and SIGXFSZ (POSIX); "
+                  "SigkillDuringTheWriteNeverLeavesAPartialDatabase kills the writer on Windows too";
+#else
   const std::string earlier = earlierDatabase();
   // With SIGXFSZ at its default, reaching the size limit kills the process inside its write.
   ChildSetup setup;
@@ -191,6 +223,7 @@ TEST_F(WriteFaults, KillInTheMiddleOfTheWriteLeavesTheEarlierFileAndAPlainTempor
   EXPECT_EQ(last.size(), 2u);
   EXPECT_TRUE(last[kName] == expected) << "the new database differs from a clean run's";
   EXPECT_EQ(last[leftover->first], leftover->second);
+#endif
 }
 
 TEST_F(WriteFaults, SigkillDuringTheWriteNeverLeavesAPartialDatabase) {
@@ -204,12 +237,12 @@ TEST_F(WriteFaults, SigkillDuringTheWriteNeverLeavesAPartialDatabase) {
     Child child(convert(huge, out_, 3));
     // Kill as soon as the temporary file shows up, i.e. while the database is being written.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!sawTemporary && std::chrono::steady_clock::now() < deadline && ::kill(child.pid(), 0) == 0) {
+    while (!sawTemporary && std::chrono::steady_clock::now() < deadline && child.running()) {
       for (const auto& e : fs::directory_iterator(out_)) {
         if (e.path().filename().string().ends_with(".tmp")) sawTemporary = true;
       }
       if (sawTemporary) {
-        ::kill(child.pid(), SIGKILL);
+        child.kill();
       } else {
         std::this_thread::sleep_for(std::chrono::microseconds(200));
       }
@@ -227,7 +260,7 @@ TEST_F(WriteFaults, SigkillDuringTheWriteNeverLeavesAPartialDatabase) {
   if (!sawTemporary) {
     EXPECT_EQ(r.exitCode, 0);
   }
-  RecordProperty("killed_while_writing", sawTemporary && r.signal == SIGKILL ? "yes" : "no");
+  RecordProperty("killed_while_writing", sawTemporary && r.exitCode != 0 ? "yes" : "no");
 }
 
 TEST_F(WriteFaults, TwoConversionsAtOnceLeaveOneCompleteFile) {
@@ -238,6 +271,16 @@ TEST_F(WriteFaults, TwoConversionsAtOnceLeaveOneCompleteFile) {
   ASSERT_NE(first, second);
   for (int round = 0; round < 3; ++round) {
     Child a(convert(list, out_, 11));
+#ifdef _WIN32
+    // Wine 8 at times hangs a process that starts while another one starts: the second run
+    // starts once the first has begun writing (or has ended), so the two still overlap.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (a.running() && std::chrono::steady_clock::now() < deadline &&
+           std::none_of(fs::directory_iterator(out_), fs::directory_iterator(),
+                        [](const fs::directory_entry& e) { return e.path().extension() == ".tmp"; })) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+#endif
     Child b(convert(list, out_, 12));
     const Outcome ra = a.wait();
     const Outcome rb = b.wait();

@@ -19,6 +19,8 @@ using solvane::testing::ChildSetup;
 using solvane::testing::Outcome;
 using solvane::testing::readAll;
 using solvane::testing::runSolvane;
+using solvane::testing::text;
+using solvane::testing::u8;
 using Args = std::vector<std::string>;
 
 class Cli : public ::testing::Test {
@@ -110,6 +112,8 @@ TEST_F(Cli, UsageErrorsExitTwo) {
 TEST_F(Cli, RunningOutOfMemoryIsAFailureNotACrash) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "AddressSanitizer needs more address space than the limit this test sets";
+#elif defined(_WIN32)
+  GTEST_SKIP() << "an address-space limit for a child (setrlimit) exists only on POSIX systems";
 #else
   // About 20 MB of list under a 60 MB address-space limit: the read fits, the table does not.
   std::string list = "IDX,X,Y\n";
@@ -123,6 +127,54 @@ TEST_F(Cli, RunningOutOfMemoryIsAFailureNotACrash) {
   EXPECT_NE(r.err.find("nothing was written."), std::string::npos) << r.err;
   EXPECT_TRUE(fs::is_empty(out_));
 #endif
+}
+
+// Standard output carries the bytes as they are: no "\r" added before a "\n" (the Windows C
+// runtime's text mode would), so dump to standard output equals dump into a file.
+TEST_F(Cli, StandardOutputIsWrittenByteForByte) {
+  ASSERT_EQ(runSolvane(withOut({"convert", "--normal", write("n.txt", kOneCamera), "--date", "2024-11-05", "--seed",
+                                "3"})).exitCode, 0);
+  const std::string db = text(out_ / "DB_241105.dbh");
+  for (const char* format : {"csv", "geojson"}) {
+    const Outcome toStdout = runSolvane({"dump", db, "--format", format});
+    const Outcome toFile = runSolvane({"dump", db, "--format", format, "-o", text(dir_ / "dump.txt")});
+    EXPECT_EQ(toStdout.exitCode, 0) << toStdout.err;
+    EXPECT_EQ(toFile.exitCode, 0) << toFile.err;
+    EXPECT_EQ(toStdout.out, readAll(dir_ / "dump.txt")) << format;
+    EXPECT_EQ(toStdout.out.find("\r\r"), std::string::npos) << format;
+  }
+  for (const Outcome& r : {runSolvane({"--help"}), runSolvane({"inspect", db}), runSolvane({"convert"})}) {
+    EXPECT_EQ((r.out + r.err).find('\r'), std::string::npos) << r.out << r.err;
+    EXPECT_FALSE((r.out + r.err).empty());
+  }
+}
+
+// Folder and file names in other scripts reach every command intact (on Windows the ANSI
+// arguments would turn them into question marks) and come back in UTF-8 in the messages.
+TEST_F(Cli, NonAsciiNamesWorkInEveryCommand) {
+  const fs::path folder = dir_ / u8("\xEC\xB9\xB4\xEB\xA9\x94\xEB\x9D\xBC \xC3\x9Cn\xC3\xAF" "code");
+  fs::create_directories(folder / u8("\xE5\x87\xBA\xE5\x8A\x9B"));
+  const fs::path list = folder / u8("Liste \xC3\xA4.txt");
+  solvane::testing::writeAll(list, kOneCamera);
+  const fs::path outDir = folder / u8("\xE5\x87\xBA\xE5\x8A\x9B");
+  const fs::path db = outDir / "DB_241105.dbh";
+  Outcome r = runSolvane({"convert", "--normal", text(list), "--autodoria", "", "--output-dir", text(outDir),
+                          "--date", "2024-11-05", "--seed", "3"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "DB Conversion end. [" + text(db) + "]\n");
+  EXPECT_EQ(readAll(db).size(), 128u);
+  r = runSolvane({"inspect", text(db)});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find(text(db)), std::string::npos) << r.out;
+  r = runSolvane({"dump", text(db), "-o", text(folder / u8("\xE6\x97\xA5.csv"))});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(readAll(folder / u8("\xE6\x97\xA5.csv")).starts_with("record,offset,"));
+  r = runSolvane({"check", "--normal", text(list)});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  // A missing list is named in UTF-8 too.
+  r = runSolvane({"convert", "--normal", text(folder / u8("fehlt \xC3\xB6.txt")), "--output-dir", text(outDir)});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("\"" + text(folder / u8("fehlt \xC3\xB6.txt")) + "\""), std::string::npos) << r.err;
 }
 
 TEST_F(Cli, HelpExplainsWithAnExample) {

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/conversion.h"
+#include "tests/solvane_process.h"
 
 namespace solvane {
 namespace {
@@ -148,7 +149,7 @@ TEST_F(Conversion, WriteFailureNamesTheRealPathAndLeavesNoTemporaryFile) {
   auto r = runConversion(req, t);
   EXPECT_EQ(r.status, ConversionStatus::kWriteFailed);
   EXPECT_EQ(r.message, "File open Error : " + (req.outputDir / "DB_241105.dbh").string());
-  EXPECT_NE(r.detail.find("No such file"), std::string::npos) << r.detail;
+  EXPECT_EQ(r.detail, SOLVANE_SYSTEM_REASON(ENOENT, ERROR_PATH_NOT_FOUND));
 
   fs::create_directories(dir_ / "out" / "DB_241105.dbh");  // a folder in the way
   r = runConversion(request({dir_ / "n.txt", {}}), t);

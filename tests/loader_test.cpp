@@ -11,6 +11,7 @@
 #include "load/autodoria_list.h"
 #include "load/load_command.h"
 #include "load/normal_list.h"
+#include "tests/solvane_process.h"
 
 namespace solvane {
 namespace {
@@ -292,7 +293,7 @@ TEST_F(LoadCommand, FailuresStopTheLoadWithTheirMessage) {
   ASSERT_FALSE(r.ok());
   EXPECT_EQ(r.error->message, "Error[5009]");
   EXPECT_NE(r.error->detail.find("missing.txt"), std::string::npos);
-  EXPECT_NE(r.error->detail.find("No such file"), std::string::npos) << r.error->detail;
+  EXPECT_TRUE(r.error->detail.ends_with(": " + SOLVANE_SYSTEM_REASON(ENOENT, ERROR_FILE_NOT_FOUND))) << r.error->detail;
   EXPECT_EQ(t.rowCount(), 0u);
 
   r = loadSources(t, {dir_, {}});  // a folder is not a list

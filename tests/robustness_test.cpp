@@ -1,6 +1,8 @@
 // Bad input: whatever the lists hold, solvane gives a clear message or a correct file, never
 // a crash, a hang or a partial file. Also replays the fuzz seeds and kept crash inputs.
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <functional>
@@ -105,18 +107,33 @@ TEST_F(BadInput, UnreadableSourcesAreReportedWithTheirReason) {
   const fs::path missing = dir_ / "missing.txt";
   const fs::path folder = dir_ / "folder.txt";
   fs::create_directory(folder);
-  expectConversion(missing, {}, "Error[5009]\nCannot open \"" + missing.string() + "\": No such file or directory\n");
+  expectConversion(missing, {}, "Error[5009]\nCannot open \"" + missing.string() + "\": " +
+                                    SOLVANE_SYSTEM_REASON(ENOENT, ERROR_FILE_NOT_FOUND) + "\n");
   expectConversion(good, folder, "Error[5009]\nCannot open \"" + folder.string() + "\": it is a folder, not a file\n");
   const fs::path tooLong = dir_ / std::string(5000, 'a');
-  expectConversion(tooLong, {}, "Error[5009]\nCannot open \"" + tooLong.string() + "\": File name too long\n");
   const fs::path outTooLong = dir_ / std::string(5000, 'o');
   const Outcome r = runSolvane({"convert", "--normal", good.string(), "--output-dir", outTooLong.string(),
                                 "--date", "2024-11-05"});
   EXPECT_EQ(r.exitCode, 1);
+#ifdef _WIN32
+  // Which error a 5000-character name gets differs between Windows versions (and Wine): any
+  // reason of the system's, on the line after the message, and nothing written.
+  const Outcome list = runSolvane({"convert", "--normal", tooLong.string(), "--output-dir", out_.string()});
+  EXPECT_EQ(list.exitCode, 1);
+  EXPECT_TRUE(list.err.starts_with("Error[5009]\nCannot open \"" + tooLong.string() + "\": ")) << list.err;
+  EXPECT_TRUE(fs::is_empty(out_));
+  const std::string prefix = "File open Error : " + (outTooLong / kName).string() + "\n";
+  EXPECT_TRUE(r.err.starts_with(prefix) && r.err.size() > prefix.size() + 1 && r.err.ends_with("\n")) << r.err;
+#else
+  expectConversion(tooLong, {}, "Error[5009]\nCannot open \"" + tooLong.string() + "\": File name too long\n");
   EXPECT_EQ(r.err, "File open Error : " + (outTooLong / kName).string() + "\nFile name too long\n");
+#endif
 }
 
 TEST_F(BadInput, AFileThatDeliversLessThanItsSizeIsAReadError) {
+#ifdef _WIN32
+  GTEST_SKIP() << "named pipes (FIFOs) in a folder and /sys files exist only on Linux";
+#else
   // The dialog's loads refuse a pipe at once (opening one without a writer would wait for
   // ever); the command line reads pipes, see Cli.StandardInputAndPipesGiveWhatTheSameBytesInAFileGive.
   const fs::path fifo = dir_ / "pipe.txt";
@@ -137,6 +154,7 @@ TEST_F(BadInput, AFileThatDeliversLessThanItsSizeIsAReadError) {
   const std::string delivered = std::to_string(readAll(shrinking).size());
   expectConversion(shrinking, {}, "Error[5010]\nReading \"" + shrinking.string() + "\" stopped after " + delivered +
                                       " of 4096 bytes: the file ended early (it was changed while read)\n");
+#endif
 }
 
 TEST_F(BadInput, AListLargerThanMemoryIsAReadErrorNotACrash) {
@@ -191,6 +209,29 @@ TEST_F(BadInput, BothSourcePathsNamingTheSameFile) {
 }
 
 TEST_F(BadInput, NonAsciiAndVeryLongPaths) {
+#ifdef _WIN32
+  // Names are Unicode on Windows (a byte that is not UTF-8 cannot be named). Beyond MAX_PATH
+  // (260) solvane uses the \\?\ form; this test's own folder helpers are kept below 2000.
+  fs::path deep = dir_ / u8("Kamera \xC3\xBC \xE6\x97\xA5\xE6\x9C\xAC \xEC\xB9\xB4\xEB\xA9\x94\xEB\x9D\xBC");
+  for (int i = 0; i < 3; ++i) deep /= std::string(200, static_cast<char>('a' + i));  // ~700 characters
+  fs::create_directories(deep);
+  ASSERT_GT(deep.native().size(), 600u);
+  const fs::path list = deep / u8("Liste \xC3\xA4.txt");
+  writeAll(list, kHeader + kRow);
+  // The C runtime's folder listing stops at 260 characters, so this test names each entry
+  // instead of taking snapshots.
+  const Outcome r = runSolvane({"convert", "--normal", text(list), "--autodoria", text(list), "--output-dir",
+                                text(deep), "--date", "2024-11-05", "--seed", "5"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "DB Conversion end. [" + text(deep / kName) + "]\n");
+  const std::string db = readAll(deep / kName);
+  EXPECT_EQ(db.size(), 128u);
+  EXPECT_EQ(dataLength(db), 16u + 24 * 3);
+  EXPECT_TRUE(fs::remove(deep / kName));
+  EXPECT_TRUE(fs::remove(list));
+  for (fs::path p = deep; p != dir_; p = p.parent_path()) EXPECT_TRUE(fs::remove(p)) << "a leftover in " << text(p);
+#else
   fs::path deep = dir_ / "Kamera \xC3\xBC \xE6\x97\xA5\xE6\x9C\xAC \xFF";
   for (int i = 0; i < 14; ++i) deep /= std::string(200, static_cast<char>('a' + i));  // ~2,900 bytes
   fs::create_directories(deep);
@@ -198,6 +239,7 @@ TEST_F(BadInput, NonAsciiAndVeryLongPaths) {
   const fs::path list = deep / "Liste \xC3\xA4.txt";
   writeAll(list, kHeader + kRow);
   expectConversion(list, list, "", 2, deep);
+#endif
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -258,7 +300,9 @@ TEST(FuzzInputs, SeedsAndKeptCrashInputsPassTheChecks) {
       {"autodoria_list", fuzz::checkAutodoriaList},
       {"conversion", fuzz::checkConversion},
       {"record_encoder", fuzz::checkRecordEncoder},
+#ifdef SOLVANE_WITH_IMPORT
       {"import", fuzz::checkImport},
+#endif
   };
   std::size_t inputs = 0;
   for (const auto& [name, check] : targets) {
