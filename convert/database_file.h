@@ -45,26 +45,6 @@ std::size_t fileSize(std::size_t records) noexcept;
 // The header of the finished file: the data length and the checksum in bytes 11-15.
 Header finishedHeader(Header header, std::size_t records, std::uint8_t checksum) noexcept;
 
-// Builds the file in memory. Records are added in table order; finish() appends the end
-// record and the fill and writes the data length and the checksum into the header.
-class DatabaseBuilder {
- public:
-  DatabaseBuilder(const Header& header, const RandomBlock& randomBlock, std::size_t expectedRecords = 0);
-
-  void add(const Record& record);
-
-  [[nodiscard]] std::size_t recordCount() const noexcept { return records_; }
-  [[nodiscard]] std::uint8_t checksum() const noexcept { return checksum_; }
-
-  // The complete file; the builder is spent afterwards.
-  FileBytes finish();
-
- private:
-  FileBytes bytes_;
-  std::size_t records_ = 0;
-  std::uint8_t checksum_ = kChecksumStart;
-};
-
 std::uint8_t xorBytes(std::span<const std::uint8_t> bytes) noexcept;
 
 }  // namespace solvane

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/conversion.h"
+#include "tests/database_builder.h"
 #include "tests/solvane_process.h"
 
 namespace solvane {

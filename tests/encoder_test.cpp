@@ -8,6 +8,7 @@
 #include "convert/database_file.h"
 #include "table/line_fields.h"
 #include "convert/record_encoder.h"
+#include "tests/database_builder.h"
 
 namespace solvane {
 namespace {

@@ -12,6 +12,7 @@
 #include "convert/conversion.h"
 #include "check/database_reader.h"
 #include "convert/record_encoder.h"
+#include "tests/database_builder.h"
 
 namespace solvane {
 namespace {
