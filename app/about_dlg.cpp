@@ -32,7 +32,8 @@ CAboutDlg::CAboutDlg(QWidget* parent)
   const int side = std::min(iconArea.width(), iconArea.height()) >= 32 ? 32 : 16;
   m_icon.setPixmap(applicationIcon().pixmap(side, side));
   m_icon.setAlignment(Qt::AlignCenter);
-  m_icon.setGeometry(iconArea.adjusted(0, 0, std::max(0, side - iconArea.width()), std::max(0, side - iconArea.height())));
+  m_icon.setGeometry(
+      iconArea.adjusted(0, 0, std::max(0, side - iconArea.width()), std::max(0, side - iconArea.height())));
 
   m_version.setTextFormat(Qt::PlainText);
   m_version.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

@@ -8,9 +8,7 @@
 namespace solvane::gui {
 // Command of the About item in the window's system menu; the low four bits are the system's.
 inline constexpr unsigned kIdmAboutBox = 0x0010;
-[[nodiscard]] constexpr bool isAboutCommand(unsigned command) noexcept {
-  return (command & 0xFFF0u) == kIdmAboutBox;
-}
+[[nodiscard]] constexpr bool isAboutCommand(unsigned command) noexcept { return (command & 0xFFF0u) == kIdmAboutBox; }
 inline constexpr const char* kAboutMenuText = "&About DB_Conv_Solvane...";
 
 class CAboutDlg : public QDialog {

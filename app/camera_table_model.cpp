@@ -30,9 +30,7 @@ int CameraTableModel::rowCount(const QModelIndex& parent) const {
                                                                           : static_cast<int>(rows);
 }
 
-int CameraTableModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : kColumnCount;
-}
+int CameraTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
 
 QVariant CameraTableModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.column() >= kColumnCount) return {};
@@ -47,12 +45,9 @@ QVariant CameraTableModel::data(const QModelIndex& index, int role) const {
     if (extra.isValid()) return extra;
   }
   switch (role) {
-    case Qt::TextAlignmentRole:
-      return static_cast<int>(columnAlignment(index.column()));
-    case kItemDataRole:
-      return QVariant::fromValue(static_cast<qlonglong>(table_.itemData(row)));
-    default:
-      return {};
+    case Qt::TextAlignmentRole: return static_cast<int>(columnAlignment(index.column()));
+    case kItemDataRole: return QVariant::fromValue(static_cast<qlonglong>(table_.itemData(row)));
+    default: return {};
   }
 }
 

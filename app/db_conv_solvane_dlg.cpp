@@ -290,16 +290,17 @@ void CDB_Conv_SolvaneDlg::importFiles(const QStringList& paths) {
   const QString normal = folder.absoluteFilePath(QString::fromLatin1(kDefaultNormalName));
   const QString autodoria = folder.absoluteFilePath(QString::fromLatin1(kDefaultAutodoriaName));
   if (QFileInfo::exists(normal) || QFileInfo::exists(autodoria)) {
-    if (!m_prompts.confirm(this, QStringLiteral("Replace the lists in this folder?"),
-                           QDir::toNativeSeparators(folder.absolutePath()) +
-                               QStringLiteral(" already holds Solvane.txt or Autodoria.txt; the import writes both."))) {
+    if (!m_prompts.confirm(
+            this, QStringLiteral("Replace the lists in this folder?"),
+            QDir::toNativeSeparators(folder.absolutePath()) +
+                QStringLiteral(" already holds Solvane.txt or Autodoria.txt; the import writes both."))) {
       return;
     }
   }
   const solvane::importer::ImportResult result = solvane::importer::runImport(request);
   if (!result.ok) {
-    m_prompts.message(this, QStringLiteral("Import failed; nothing was written."),
-                      fromLocal8Bit(result.error), UserPrompts::Icon::kError);
+    m_prompts.message(this, QStringLiteral("Import failed; nothing was written."), fromLocal8Bit(result.error),
+                      UserPrompts::Icon::kError);
     return;
   }
   setSource(m_strNormalPath, normal);
@@ -319,14 +320,16 @@ void CDB_Conv_SolvaneDlg::importFiles(const QStringList& paths) {
   for (std::size_t i = 0; i < result.cameras.skipped().size() && i < 5; ++i) {
     detail += QStringLiteral("\n") + fromLocal8Bit(result.cameras.skipped()[i]);
   }
-  m_prompts.message(this, QStringLiteral("Lists written to %1, ready for Conversion.")
-                              .arg(QDir::toNativeSeparators(folder.absolutePath())),
-                    detail, UserPrompts::Icon::kNone);
+  m_prompts.message(
+      this,
+      QStringLiteral("Lists written to %1, ready for Conversion.").arg(QDir::toNativeSeparators(folder.absolutePath())),
+      detail, UserPrompts::Icon::kNone);
 }
 
 void CDB_Conv_SolvaneDlg::dragEnterEvent(QDragEnterEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
-  const bool files = !urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl& u) { return u.isLocalFile(); });
+  const bool files =
+      !urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl& u) { return u.isLocalFile(); });
   if (files && !m_running) event->acceptProposedAction();
 }
 
@@ -355,7 +358,7 @@ void CDB_Conv_SolvaneDlg::OnOpenAutodoria() {
 struct CDB_Conv_SolvaneDlg::LoadedTable {
   solvane::CameraTable table;
   solvane::LoadResult result;
-  std::filesystem::path folder;  // the output folder at the click
+  std::filesystem::path folder;                            // the output folder at the click
   std::shared_ptr<const solvane::TableFindings> findings;  // of the sorted table
 };
 
@@ -398,21 +401,22 @@ void CDB_Conv_SolvaneDlg::OnConvert() {
   // Loading and sorting a million rows takes longer than a UI pause may, so both run on a
   // worker into a table of their own; the paths and the output folder are taken now, so the
   // Autodoria Open button may stay enabled.
-  m_worker.reset(QThread::create(
-      [this, run, paths = solvane::SourcePaths{toFsPath(m_strNormalPath), toFsPath(m_strAutodoriaPath)},
-       folder = toFsPath(outputFolder())] {
-        auto loaded = std::make_shared<LoadedTable>();
-        loaded->folder = folder;
-        loaded->result = solvane::loadSources(loaded->table, paths);
-        // A failed load is shown as it stands, unsorted; a cancelled one is not shown at all.
-        if (loaded->result.ok() && !m_cancel.load()) loaded->table.sortByLatitude();
-        // The quality findings of the sorted table, here rather than on the UI thread, where a
-        // million rows would hold the dialog still for a second.
-        if (loaded->result.ok() && !m_cancel.load()) {
-          loaded->findings = std::make_shared<const solvane::TableFindings>(solvane::TableFindings::build(loaded->table));
-        }
-        QMetaObject::invokeMethod(this, [this, run, loaded] { finishLoad(run, loaded); }, Qt::QueuedConnection);
-      }));
+  m_worker.reset(QThread::create([this, run,
+                                  paths = solvane::SourcePaths{toFsPath(m_strNormalPath), toFsPath(m_strAutodoriaPath)},
+                                  folder = toFsPath(outputFolder())] {
+    auto loaded = std::make_shared<LoadedTable>();
+    loaded->folder = folder;
+    loaded->result = solvane::loadSources(loaded->table, paths);
+    // A failed load is shown as it stands, unsorted; a cancelled one is not shown at all.
+    if (loaded->result.ok() && !m_cancel.load()) loaded->table.sortByLatitude();
+    // The quality findings of the sorted table, here rather than on the UI thread, where a
+    // million rows would hold the dialog still for a second.
+    if (loaded->result.ok() && !m_cancel.load()) {
+      loaded->findings = std::make_shared<const solvane::TableFindings>(solvane::TableFindings::build(loaded->table));
+    }
+    QMetaObject::invokeMethod(
+        this, [this, run, loaded] { finishLoad(run, loaded); }, Qt::QueuedConnection);
+  }));
   m_worker->start();
 }
 
@@ -455,12 +459,12 @@ void CDB_Conv_SolvaneDlg::startEncoding(const std::filesystem::path& folder) {
   const std::uint64_t run = m_run;
   // The worker gets copies of everything but the table, which nothing changes while
   // m_running holds; the paths it never sees.
-  m_worker.reset(QThread::create([this, run, folder, header = m_Header,
-                                  block = m_RandomBlock, random] {
+  m_worker.reset(QThread::create([this, run, folder, header = m_Header, block = m_RandomBlock, random] {
     ProgressThrottle throttle;
     const solvane::ProgressFn progress = [this, run, &throttle](std::size_t records) {
       if (!throttle.due(ProgressThrottle::Clock::now())) return;
-      QMetaObject::invokeMethod(this, [this, run, records] { showProgress(run, records); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this, run, records] { showProgress(run, records); }, Qt::QueuedConnection);
     };
     solvane::ConversionResult result =
         solvane::convertTable(m_List, folder, header, block, random, progress, &m_cancel);

@@ -29,7 +29,7 @@
 namespace solvane::map {
 class MapLink;
 class RowMarks;
-}
+}  // namespace solvane::map
 
 namespace solvane::gui {
 

@@ -17,8 +17,7 @@ int mulDivRound(int a, int b, int c) noexcept {
 DialogUnits DialogUnits::forFont(const QFont& font) {
   const QFontMetrics metrics(font);
   // The average width of the 52 Latin letters, rounded to the nearest pixel.
-  const int letters = metrics.horizontalAdvance(
-      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   return {(letters / 26 + 1) / 2, metrics.height()};
 }
 

@@ -23,9 +23,7 @@ inline void putLe32(std::uint8_t* p, std::uint32_t v) noexcept {
   }
 }
 
-inline std::uint16_t readLe16(const std::uint8_t* p) noexcept {
-  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
+inline std::uint16_t readLe16(const std::uint8_t* p) noexcept { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
 inline std::uint32_t readLe32(const std::uint8_t* p) noexcept {
   return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;

@@ -50,7 +50,8 @@ inline DigitWord digitsInWord(const char* p) noexcept {
   // p1 * 10^4 + p3 (second); the lower halves (p0 * 100 + p1 < 2^32) never carry into it, and
   // what goes past bit 63 is dropped. The upper half is the number, at most 99999999 < 2^32.
   v = (((v & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
-       (((v >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
+       (((v >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
+      32;
   return {count, v};
 }
 
@@ -228,8 +229,8 @@ std::int32_t scanCInt(const char* p, const char* const end, const char** next) n
     if (acc < kMin - 1) saturated = true;
   }
   *next = p;
-  if (negative) return saturated || acc < kMin ? std::numeric_limits<std::int32_t>::min()
-                                               : static_cast<std::int32_t>(acc);
+  if (negative)
+    return saturated || acc < kMin ? std::numeric_limits<std::int32_t>::min() : static_cast<std::int32_t>(acc);
   if (saturated || -acc > kMax) return std::numeric_limits<std::int32_t>::max();
   return static_cast<std::int32_t>(-acc);
 }
@@ -248,8 +249,6 @@ std::int32_t scaleCoordinate(double degrees) noexcept {
   return static_cast<std::int32_t>(product);  // conversion truncates toward zero
 }
 
-std::int32_t scaleCoordinate(std::string_view text) noexcept {
-  return scaleCoordinate(parseCDouble(text));
-}
+std::int32_t scaleCoordinate(std::string_view text) noexcept { return scaleCoordinate(parseCDouble(text)); }
 
 }  // namespace solvane

@@ -47,7 +47,8 @@ void* allocateLarge(std::size_t bytes) {
   const std::uintptr_t start = roundUp(rawStart, kHugePage);
   if (start > rawStart) ::munmap(raw, start - rawStart);
   const std::uintptr_t tail = start + length;
-  if (rawStart + length + kHugePage > tail) ::munmap(reinterpret_cast<void*>(tail), rawStart + length + kHugePage - tail);
+  if (rawStart + length + kHugePage > tail)
+    ::munmap(reinterpret_cast<void*>(tail), rawStart + length + kHugePage - tail);
   ::madvise(reinterpret_cast<void*>(start), length, MADV_HUGEPAGE);  // a hint; failure is harmless
   return reinterpret_cast<void*>(start);
 #else

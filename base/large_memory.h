@@ -51,7 +51,9 @@ struct LargeAllocator {
   }
 
   template <typename U>
-  friend bool operator==(const LargeAllocator&, const LargeAllocator<U>&) noexcept { return true; }
+  friend bool operator==(const LargeAllocator&, const LargeAllocator<U>&) noexcept {
+    return true;
+  }
 };
 
 // Note: resize() and the sizing constructor leave new elements unset.

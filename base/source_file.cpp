@@ -24,11 +24,9 @@ LoadError openError(const std::filesystem::path& path, const std::string& why) {
   return {kErrorOpen, "Cannot open \"" + displayPath(path) + "\": " + why};
 }
 
-LoadError readError(const std::filesystem::path& path, std::size_t got, std::size_t expected,
-                    const std::string& why) {
-  return {kErrorRead, "Reading \"" + displayPath(path) + "\" stopped after " +
-                          std::to_string(got) + " of " + std::to_string(expected) +
-                          " bytes: " + why};
+LoadError readError(const std::filesystem::path& path, std::size_t got, std::size_t expected, const std::string& why) {
+  return {kErrorRead, "Reading \"" + displayPath(path) + "\" stopped after " + std::to_string(got) + " of " +
+                          std::to_string(expected) + " bytes: " + why};
 }
 
 LoadError streamError(const std::filesystem::path& path, std::size_t got, const std::string& why) {
@@ -166,8 +164,7 @@ SourceRead readSourceFile(const std::filesystem::path& path, Streams streams) {
   std::int64_t size = -1;
   if (seekEnd(file.get())) size = tell(file.get());
   if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
-    result.error = readError(path, 0, 0, "the file's size cannot be taken (" +
-                                             errnoText(errno ? errno : ESPIPE) + ")");
+    result.error = readError(path, 0, 0, "the file's size cannot be taken (" + errnoText(errno ? errno : ESPIPE) + ")");
     return result;
   }
   const auto expected = static_cast<std::size_t>(size);
@@ -186,13 +183,11 @@ SourceRead readSourceFile(const std::filesystem::path& path, Streams streams) {
   }
   while (result.size < expected) {
     errno = 0;
-    const std::size_t got =
-        std::fread(result.data.get() + result.size, 1, expected - result.size, file.get());
+    const std::size_t got = std::fread(result.data.get() + result.size, 1, expected - result.size, file.get());
     if (got == 0) {
       const int err = errno;
-      const std::string why = std::ferror(file.get())
-                                  ? errnoText(err ? err : EIO)
-                                  : std::string("the file ended early (it was changed while read)");
+      const std::string why = std::ferror(file.get()) ? errnoText(err ? err : EIO)
+                                                      : std::string("the file ended early (it was changed while read)");
       result.error = readError(path, result.size, expected, why);
       break;
     }

@@ -15,8 +15,8 @@ namespace solvane {
 
 struct SourceRead {
   LargeBytes data;
-  std::size_t size = 0;               // bytes delivered
-  std::optional<LoadError> error;     // "Error[5009]" (nothing read) or "Error[5010]" (cut short)
+  std::size_t size = 0;            // bytes delivered
+  std::optional<LoadError> error;  // "Error[5009]" (nothing read) or "Error[5010]" (cut short)
   [[nodiscard]] std::string_view bytes() const noexcept { return {data.get(), size}; }
 };
 

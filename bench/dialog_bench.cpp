@@ -103,8 +103,8 @@ int main(int argc, char** argv) {
   std::printf("dialog, %zu points + %zu sections: %s, %d rows in the table, %s records written\n", points,
               solvane::bench::sectionsFor(points), converted ? "converted" : "NOT converted", rows,
               qPrintable(dialog.converted()));
-  std::printf("  Conversion click to closing message: %.0f ms (lists loaded and shown after %.0f ms)\n",
-              ms(total), ms(loadedAt));
+  std::printf("  Conversion click to closing message: %.0f ms (lists loaded and shown after %.0f ms)\n", ms(total),
+              ms(loadedAt));
   std::printf("  longest pause of the user-interface thread: %.1f ms (starting at %.0f ms; target <= 100)\n",
               ms(longestGap), ms(longestGapAt));
   std::printf("  the converted count changed %d times\n", countChanges);

@@ -43,12 +43,14 @@ std::vector<Point> points(std::size_t n) {
   std::size_t pos = lists.normal.find('\n') + 1;  // after the header
   while (pos < lists.normal.size()) {
     const std::size_t end = lists.normal.find('\n', pos);
-    const std::string_view line(lists.normal.data() + pos, (end == std::string::npos ? lists.normal.size() : end) - pos);
+    const std::string_view line(lists.normal.data() + pos,
+                                (end == std::string::npos ? lists.normal.size() : end) - pos);
     pos = end == std::string::npos ? lists.normal.size() : end + 1;
     if (line.starts_with("//") || line.empty()) continue;
     std::vector<std::string> f;
     std::size_t a = 0;
-    for (std::size_t b; (b = line.find(',', a)) != std::string_view::npos; a = b + 1) f.emplace_back(line.substr(a, b - a));
+    for (std::size_t b; (b = line.find(',', a)) != std::string_view::npos; a = b + 1)
+      f.emplace_back(line.substr(a, b - a));
     f.emplace_back(line.substr(a));
     if (f.size() >= 7 && f[0] != "IDX") {
       if (!f[6].empty() && f[6].back() == '\r') f[6].pop_back();
@@ -76,8 +78,9 @@ void BM_ImportGeoJson(benchmark::State& state) {
   for (const Point& p : million()) {
     text += n++ ? ",\n" : "\n";
     text += "{\"type\": \"Feature\", \"geometry\": {\"type\": \"Point\", \"coordinates\": [" + p.lon + ", " + p.lat +
-            "]}, \"properties\": {\"record\": " + std::to_string(n) + ", \"kind\": \"point\", \"type\": 1, \"speed\": " +
-            orNull(p.speed) + ", \"dtype\": 1, \"h\": 12, \"direction\": " + orNull(p.dir) + ", \"ambiguous\": false}}";
+            "]}, \"properties\": {\"record\": " + std::to_string(n) +
+            ", \"kind\": \"point\", \"type\": 1, \"speed\": " + orNull(p.speed) +
+            ", \"dtype\": 1, \"h\": 12, \"direction\": " + orNull(p.dir) + ", \"ambiguous\": false}}";
   }
   text += "\n]}\n";
   for (auto _ : state) {

@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::uint8_t kMagic[4] = {'r', 'u', 'd', 'b'};
 constexpr std::uint8_t kFormatMark[3] = {'r', '1', 'r'};
-constexpr std::size_t kRecordsStart = kHeaderSize + kRandomBlockSize;  // 32
+constexpr std::size_t kRecordsStart = kHeaderSize + kRandomBlockSize;       // 32
 constexpr std::uint32_t kEmptyDataLength = kRandomBlockSize + kRecordSize;  // 40: no records
 
 // A stored coordinate: its low byte already unscrambled, the other three as stored.
@@ -139,8 +139,8 @@ class Inspector {
   void reportDamagedEndRecord(std::size_t endOffset) {
     for (std::size_t i = 0; i < kRecordSize; ++i) {
       if (f_[endOffset + i] != 0xFF) {
-        problem(endOffset + i, "end record byte " + std::to_string(i) + " is " + hexByte(f_[endOffset + i]) +
-                                   ", not 0xFF");
+        problem(endOffset + i,
+                "end record byte " + std::to_string(i) + " is " + hexByte(f_[endOffset + i]) + ", not 0xFF");
       }
     }
     endRecordReported_ = true;
@@ -252,7 +252,8 @@ DecodedRecord decodeRecord(std::span<const std::uint8_t, kRecordSize> b, std::si
   };
   d.first = point(0);
   d.second = point(12);
-  const bool copies = std::memcmp(b.data() + 13, b.data() + 1, 3) == 0 && std::memcmp(b.data() + 17, b.data() + 5, 7) == 0;
+  const bool copies =
+      std::memcmp(b.data() + 13, b.data() + 1, 3) == 0 && std::memcmp(b.data() + 17, b.data() + 5, 7) == 0;
   d.twoPoint = !copies;
   d.ambiguous = copies && d.type == 16;
   return d;

@@ -40,7 +40,7 @@ struct DecodedPoint {
 struct DecodedRecord {
   std::size_t offset = 0;  // of the record's first byte in the file
   DecodedPoint first;
-  DecodedPoint second;     // the end point of a two-point record (see `ambiguous`)
+  DecodedPoint second;  // the end point of a two-point record (see `ambiguous`)
   std::uint8_t type = 0, speed = 0, dtype = 0;
   bool twoPoint = false;
   bool ambiguous = false;  // copies match and TYPE is 16: read as one point, might be a section

@@ -35,7 +35,8 @@ double distanceMetres(GeoPoint a, GeoPoint b) noexcept {
   const double latM = std::atan2(m.z, mh);
   const double lonM = mh > 0 ? std::atan2(m.y, m.x) : 0.0;
   const Vec d{v.x - u.x, v.y - u.y, v.z - u.z};
-  const double north = -std::sin(latM) * std::cos(lonM) * d.x - std::sin(latM) * std::sin(lonM) * d.y + std::cos(latM) * d.z;
+  const double north =
+      -std::sin(latM) * std::cos(lonM) * d.x - std::sin(latM) * std::sin(lonM) * d.y + std::cos(latM) * d.z;
   const double east = -std::sin(lonM) * d.x + std::cos(lonM) * d.y;
   const double nn = north * north, ee = east * east;
   const double cos2 = nn + ee > 0 ? nn / (nn + ee) : 1.0;

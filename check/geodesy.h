@@ -18,11 +18,11 @@ struct GeoPoint {
 };
 
 namespace wgs84 {
-inline constexpr double kA = 6378137.0;              // equatorial radius, metres
-inline constexpr double kF = 1.0 / 298.257223563;    // flattening
-inline constexpr double kE2 = kF * (2.0 - kF);       // first eccentricity squared
+inline constexpr double kA = 6378137.0;                         // equatorial radius, metres
+inline constexpr double kF = 1.0 / 298.257223563;               // flattening
+inline constexpr double kE2 = kF * (2.0 - kF);                  // first eccentricity squared
 inline constexpr double kMinMeridianRadius = kA * (1.0 - kE2);  // at the equator, about 6335439 m
-inline constexpr double kMaxRadius = 6399593.6258;   // a / sqrt(1 - e2): both radii at the poles
+inline constexpr double kMaxRadius = 6399593.6258;              // a / sqrt(1 - e2): both radii at the poles
 }  // namespace wgs84
 
 [[nodiscard]] double distanceMetres(GeoPoint a, GeoPoint b) noexcept;

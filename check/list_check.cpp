@@ -45,8 +45,7 @@ const char* kindName(RowCheck::Issue issue) {
   return "";
 }
 
-void extraFieldNotes(const std::string& file, RowOrigin origin, const RowSource& src,
-                     std::vector<CheckFinding>& out) {
+void extraFieldNotes(const std::string& file, RowOrigin origin, const RowSource& src, std::vector<CheckFinding>& out) {
   const auto add = [&](std::size_t line, std::string what) {
     out.push_back({file, line, false, "extraFields", std::move(what), {}, {}});
   };
@@ -106,8 +105,13 @@ CheckReport checkSources(const SourcePaths& paths, const QualityOptions& quality
   };
 
   if (report.rows == 0) {
-    report.findings.push_back({paths.normal.empty() ? autodoriaName : normalName, 0, true, "noRows",
-                               "the lists hold no camera rows: a conversion writes nothing", {}, {}});
+    report.findings.push_back({paths.normal.empty() ? autodoriaName : normalName,
+                               0,
+                               true,
+                               "noRows",
+                               "the lists hold no camera rows: a conversion writes nothing",
+                               {},
+                               {}});
   }
 
   struct Key {
@@ -138,15 +142,24 @@ CheckReport checkSources(const SourcePaths& paths, const QualityOptions& quality
     for (const RowCheck::Finding& f : c.findings()) {
       // Every Autodoria section is written with TYPE 16; that is only news for a normal-list line.
       if (f.issue == RowCheck::Issue::kSectionType16 && origin == RowOrigin::kAutodoriaList) continue;
-      report.findings.push_back({file, src.line, f.problem, kindName(f.issue),
-                                 f.text + " (" + cellsFor(f.issue, cells, origin, src, c.section) + ")", at, {}});
+      report.findings.push_back({file,
+                                 src.line,
+                                 f.problem,
+                                 kindName(f.issue),
+                                 f.text + " (" + cellsFor(f.issue, cells, origin, src, c.section) + ")",
+                                 at,
+                                 {}});
     }
     if (src.typeRule != TypeRule::kNotApplied) {
-      report.findings.push_back({file, src.line, false, "typeRule",
-                                 (src.typeRule == TypeRule::kEmptyStoredAsThree ? std::string("empty TYPE")
-                                                                                : quoted("TYPE", "2")) +
-                                     " stored as \"3\" (TYPE rule)",
-                                 at, {}});
+      report.findings.push_back(
+          {file,
+           src.line,
+           false,
+           "typeRule",
+           (src.typeRule == TypeRule::kEmptyStoredAsThree ? std::string("empty TYPE") : quoted("TYPE", "2")) +
+               " stored as \"3\" (TYPE rule)",
+           at,
+           {}});
     }
     extraFieldNotes(file, origin, src, report.findings);
     if (!c.skipped() && !c.atZero() && !nearCoversShared) {
@@ -155,10 +168,15 @@ CheckReport checkSources(const SourcePaths& paths, const QualityOptions& quality
       const auto [it, fresh] = firstAt.try_emplace(key, i);
       if (!fresh) {
         const std::string& otherFile = it->second < normalRows ? normalName : autodoriaName;
-        report.findings.push_back({file, src.line, false, "sharedCoordinates",
-                                   "same coordinates as " + otherFile + ":" + std::to_string(sourceOf(it->second).line) + " (" +
-                                       quoted("X", cells[kX]) + ", " + quoted("Y", cells[kY]) + ")",
-                                   at, {}});
+        report.findings.push_back({file,
+                                   src.line,
+                                   false,
+                                   "sharedCoordinates",
+                                   "same coordinates as " + otherFile + ":" +
+                                       std::to_string(sourceOf(it->second).line) + " (" + quoted("X", cells[kX]) +
+                                       ", " + quoted("Y", cells[kY]) + ")",
+                                   at,
+                                   {}});
       }
     }
   }

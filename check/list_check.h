@@ -15,12 +15,12 @@
 namespace solvane {
 
 struct CheckFinding {
-  std::string file;       // the list's path as shown
-  std::size_t line = 0;   // 1-based; for a section, its start line
-  bool problem = false;   // false: a note, which does not change the exit status
-  std::string kind;       // "skipped", "xNotNumber", "yNotNumber", "endPointMissing", "endPointOutOfRange",
-                          // "sectionType16", "typeRule", "extraFields", "sharedCoordinates", "noRows", and
-                          // the quality findings' kinds (quality_findings.h)
+  std::string file;      // the list's path as shown
+  std::size_t line = 0;  // 1-based; for a section, its start line
+  bool problem = false;  // false: a note, which does not change the exit status
+  std::string kind;      // "skipped", "xNotNumber", "yNotNumber", "endPointMissing", "endPointOutOfRange",
+                         // "sectionType16", "typeRule", "extraFields", "sharedCoordinates", "noRows", and
+                         // the quality findings' kinds (quality_findings.h)
   std::string what;
   std::optional<GeoPoint> at;  // where the row lies, when it is written where its X and Y say
   std::optional<GeoPoint> to;  // the other end of a line: a near duplicate, a section's end, X and Y exchanged
@@ -28,11 +28,11 @@ struct CheckFinding {
 
 struct CheckReport {
   std::optional<LoadError> loadError;  // the load stopped; nothing else is checked
-  std::size_t rows = 0;       // rows loaded
-  std::size_t records = 0;    // records a conversion would write
-  std::size_t sections = 0;   // of them two-point
+  std::size_t rows = 0;                // rows loaded
+  std::size_t records = 0;             // records a conversion would write
+  std::size_t sections = 0;            // of them two-point
   std::size_t skipped = 0, atZero = 0, withoutEndPoint = 0;
-  std::size_t qualityProblems = 0;  // problems among the quality findings
+  std::size_t qualityProblems = 0;     // problems among the quality findings
   std::vector<CheckFinding> findings;  // in file order, then line order
   [[nodiscard]] std::size_t problemCount() const;
   [[nodiscard]] std::size_t noteCount() const { return findings.size() - problemCount(); }

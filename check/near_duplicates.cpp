@@ -84,14 +84,20 @@ class Grid {
     const auto b = static_cast<std::int64_t>(std::floor((lat * kRad + kPi / 2) / bandRad_));
     return std::clamp<std::int64_t>(b, 0, bands_ - 1);
   }
-  double lowRad(std::int64_t band) const noexcept { return std::max(-kPi / 2, -kPi / 2 + static_cast<double>(band) * bandRad_); }
-  double highRad(std::int64_t band) const noexcept { return std::min(kPi / 2, -kPi / 2 + static_cast<double>(band + 1) * bandRad_); }
+  double lowRad(std::int64_t band) const noexcept {
+    return std::max(-kPi / 2, -kPi / 2 + static_cast<double>(band) * bandRad_);
+  }
+  double highRad(std::int64_t band) const noexcept {
+    return std::min(kPi / 2, -kPi / 2 + static_cast<double>(band + 1) * bandRad_);
+  }
   double minAbsLat(std::int64_t band) const noexcept {
     const double lo = lowRad(band), hi = highRad(band);
     if (lo <= 0 && hi >= 0) return 0;
     return std::min(std::fabs(lo), std::fabs(hi));
   }
-  double maxAbsLat(std::int64_t band) const noexcept { return std::max(std::fabs(lowRad(band)), std::fabs(highRad(band))); }
+  double maxAbsLat(std::int64_t band) const noexcept {
+    return std::max(std::fabs(lowRad(band)), std::fabs(highRad(band)));
+  }
   // Cells in a band, remembered for the few bands last asked about: callers go band by band.
   std::int64_t cellsIn(std::int64_t band) const noexcept {
     CacheSlot& slot = cache_[static_cast<std::uint64_t>(band) % kCacheSlots];
@@ -147,12 +153,12 @@ std::vector<NearGroup> findNearGroups(std::span<const GeoPoint> points, double n
   for (std::size_t i = 0; i < n; ++i) {
     const std::int64_t band = grid.bandOf(points[i].latitude);
     const std::int64_t cells = grid.cellsIn(band);
-    const auto cell = std::min<std::int64_t>(static_cast<std::int64_t>(lonFraction(points[i].longitude) * static_cast<double>(cells)), cells - 1);
+    const auto cell = std::min<std::int64_t>(
+        static_cast<std::int64_t>(lonFraction(points[i].longitude) * static_cast<double>(cells)), cells - 1);
     entries[i] = {key(band, cell), static_cast<std::uint32_t>(i)};
   }
-  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-    return a.key != b.key ? a.key < b.key : a.index < b.index;
-  });
+  std::sort(entries.begin(), entries.end(),
+            [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.index < b.index; });
 
   // The occupied cells, each a run of entries.
   struct Cell {

@@ -41,7 +41,6 @@ struct NearGroup {
 [[nodiscard]] std::vector<NearGroup> findNearGroups(std::span<const GeoPoint> points, double nearMetres);
 
 // The same by measuring every pair: the reference for tests, quadratic.
-[[nodiscard]] std::vector<NearGroup> findNearGroupsByAllPairs(std::span<const GeoPoint> points,
-                                                              double nearMetres);
+[[nodiscard]] std::vector<NearGroup> findNearGroupsByAllPairs(std::span<const GeoPoint> points, double nearMetres);
 
 }  // namespace solvane

@@ -29,7 +29,7 @@ std::string degrees(double d) { return fixed(d, 0); }
 
 // What the checks need of one row, read once.
 struct Facts {
-  bool placed = false;     // written where its X and Y say: in range and both numbers
+  bool placed = false;  // written where its X and Y say: in range and both numbers
   GeoPoint at;
   bool section = false;
   bool endPlaced = false;  // a section whose X2 and Y2 are numbers
@@ -61,7 +61,9 @@ Facts factsOf(const RowCells& cells, const RowCheck& rc) {
   return f;
 }
 
-bool directional(const Facts& f) noexcept { return (f.dtype == 1 || f.dtype == 2) && f.dirNumber && f.dir >= 0 && f.dir <= 360; }
+bool directional(const Facts& f) noexcept {
+  return (f.dtype == 1 || f.dtype == 2) && f.dirNumber && f.dir >= 0 && f.dir <= 360;
+}
 
 // How two cameras' directions compare, for a near-duplicate's text; "same direction" or
 // "opposite directions" or "directions 90° apart", or nothing when either has none.
@@ -120,7 +122,8 @@ class Checker {
       if (f.speedByte >= 10) ++withSpeed;
     }
     for (const auto& [type, c] : count) {
-      if (c.first >= kSpeedTypeMinRows && static_cast<double>(c.second) >= kSpeedTypeShare * static_cast<double>(c.first)) {
+      if (c.first >= kSpeedTypeMinRows &&
+          static_cast<double>(c.second) >= kSpeedTypeShare * static_cast<double>(c.first)) {
         speedTypes_[type] = c;
       }
     }
@@ -143,8 +146,9 @@ class Checker {
         // One way needs its way; both ways with no direction is written as DIR 0, which
         // DTYPE 2 treats specially (H 0, the north-south axis), and may be meant.
         add("directionMissing", f.dtype == 1, i,
-            dt + (f.dtype == 1 ? " warns one way, but DIR holds no number: written as direction 0 (north)"
-                               : " without a direction: DIR holds no number and is written as 0 (the north-south axis)"),
+            dt + (f.dtype == 1
+                      ? " warns one way, but DIR holds no number: written as direction 0 (north)"
+                      : " without a direction: DIR holds no number and is written as 0 (the north-south axis)"),
             cells);
       } else if (f.dir < 0 || f.dir > 360) {
         add("directionOutOfRange", true, i,
@@ -153,8 +157,8 @@ class Checker {
             cells);
       }
     } else if (f.dtype != 0) {
-      add("directionTypeUnknown", false, i,
-          dt + " is none of 0 (no direction), 1 (one way) and 2 (both ways)", quoted("DTYPE", cell(i, kDtype)));
+      add("directionTypeUnknown", false, i, dt + " is none of 0 (no direction), 1 (one way) and 2 (both ways)",
+          quoted("DTYPE", cell(i, kDtype)));
     }
   }
 
@@ -166,7 +170,8 @@ class Checker {
     const std::string cells = quoted("SPD", cell(i, kSpd));
     if (f.speed < 0 || f.speed > 255) {
       add("speedWrapped", true, i,
-          "SPD " + std::to_string(f.speed) + " does not fit in a byte: written as " + std::to_string(f.speedByte), cells);
+          "SPD " + std::to_string(f.speed) + " does not fit in a byte: written as " + std::to_string(f.speedByte),
+          cells);
       return;
     }
     if (f.speedByte == 0) {
@@ -202,7 +207,8 @@ class Checker {
       text = "section end point " + formatMetres(length) + " from its start: no section is that long";
     } else if (length < options_.sectionMinMetres) {
       kind = "sectionShort";
-      text = "section only " + formatMetres(length) + " long (shorter than " + formatMetres(options_.sectionMinMetres) + ")";
+      text = "section only " + formatMetres(length) + " long (shorter than " + formatMetres(options_.sectionMinMetres) +
+             ")";
     } else if (length > options_.sectionMaxMetres) {
       kind = "sectionLong";
       text = "section " + formatMetres(length) + " long (longer than " + formatMetres(options_.sectionMaxMetres) + ")";
@@ -217,17 +223,19 @@ class Checker {
     if (f.dtype == 1 && directional(f) && length >= kSectionSameSpotMetres) {
       const double bearing = bearingDegrees(f.at, f.end);
       if (angleBetweenDegrees(f.dir, bearing) > kSectionDirectionToleranceDegrees) {
-        QualityFinding& q = add("sectionDirection", false, i,
-                                "DIR " + std::to_string(f.dir) + " points away from the section's end point (which lies at " +
-                                    degrees(bearing) + "°)",
-                                quoted("DIR", cell(i, kDir)));
+        QualityFinding& q =
+            add("sectionDirection", false, i,
+                "DIR " + std::to_string(f.dir) + " points away from the section's end point (which lies at " +
+                    degrees(bearing) + "°)",
+                quoted("DIR", cell(i, kDir)));
         q.to = f.end;
       }
     }
     const std::string_view spd2 = cell(i, kSpd2);
     if (!spd2.empty() && speedByte(parseCInt(spd2)) != f.speedByte) {
       add("sectionSpeeds", false, i,
-          "start and end speeds differ: the section is written with " + std::to_string(f.speedByte) + ", SPD2 is not written",
+          "start and end speeds differ: the section is written with " + std::to_string(f.speedByte) +
+              ", SPD2 is not written",
           quoted("SPD", cell(i, kSpd)) + ", " + quoted("SPD2", spd2));
     }
   }
@@ -257,14 +265,17 @@ class Checker {
     const double lonLo = lonFence.first, lonHi = lonFence.second;
     // A list around the antimeridian or around the world has no such box.
     if (lonHi - lonLo > 180.0) return;
-    const auto inside = [&](double lat, double lon) { return lat >= latLo && lat <= latHi && lon >= lonLo && lon <= lonHi; };
+    const auto inside = [&](double lat, double lon) {
+      return lat >= latLo && lat <= latHi && lon >= lonLo && lon <= lonHi;
+    };
     for (std::size_t i = 0; i < facts_.size(); ++i) {
       const Facts& f = facts_[i];
       if (!f.placed || inside(f.at.latitude, f.at.longitude)) continue;
       if (!inside(f.at.longitude, f.at.latitude)) continue;
-      QualityFinding& q = add("swappedCoordinates", true, i,
-                              "X and Y look exchanged: the point lies far outside the list's area, and exchanged it falls inside",
-                              quoted("X", cell(i, kX)) + ", " + quoted("Y", cell(i, kY)));
+      QualityFinding& q =
+          add("swappedCoordinates", true, i,
+              "X and Y look exchanged: the point lies far outside the list's area, and exchanged it falls inside",
+              quoted("X", cell(i, kX)) + ", " + quoted("Y", cell(i, kY)));
       q.to = GeoPoint{f.at.longitude, f.at.latitude};
     }
   }
@@ -286,9 +297,12 @@ class Checker {
         std::string text = "near duplicate: " + formatMetres(g.metres) + " from " + nameOf_(second);
         const std::string dirs = directionsCompared(a, b);
         if (!dirs.empty()) text += ", " + dirs;
-        text += a.typeByte == b.typeByte ? ", same TYPE" : ", TYPE " + std::to_string(a.typeByte) + " and " + std::to_string(b.typeByte);
-        text += a.speedByte == b.speedByte ? ", same speed"
-                                           : ", speeds " + std::to_string(a.speedByte) + " and " + std::to_string(b.speedByte);
+        text += a.typeByte == b.typeByte
+                    ? ", same TYPE"
+                    : ", TYPE " + std::to_string(a.typeByte) + " and " + std::to_string(b.typeByte);
+        text += a.speedByte == b.speedByte
+                    ? ", same speed"
+                    : ", speeds " + std::to_string(a.speedByte) + " and " + std::to_string(b.speedByte);
         if (a.section != b.section) text += ", a point and a section start";
         QualityFinding& q = add("nearDuplicate", false, first, std::move(text),
                                 quoted("X", cell(first, kX)) + ", " + quoted("Y", cell(first, kY)) + "; " +
@@ -331,7 +345,8 @@ std::string formatMetres(double metres) {
   return fixed(metres / 1000.0, 0) + " km";
 }
 
-std::vector<QualityFinding> checkQuality(const CameraTable& table, const QualityOptions& options, const RowNamer& nameOf) {
+std::vector<QualityFinding> checkQuality(const CameraTable& table, const QualityOptions& options,
+                                         const RowNamer& nameOf) {
   return Checker(table, options, nameOf).run();
 }
 

@@ -74,13 +74,13 @@ struct QualityOptions {
 };
 
 struct QualityFinding {
-  const char* kind = "";    // e.g. "nearDuplicate"
-  bool problem = false;     // false: a note
-  std::size_t row = 0;      // the table row it is about
+  const char* kind = "";            // e.g. "nearDuplicate"
+  bool problem = false;             // false: a note
+  std::size_t row = 0;              // the table row it is about
   std::vector<std::size_t> others;  // further rows it names (a near duplicate's partner, a cluster)
-  std::string text;         // e.g. "near duplicate: 12.3 m from mine.txt:5, same direction, same TYPE, same speed"
-  std::string cells;        // the cells it rests on, e.g. "X \"10.5\", Y \"50.5\""
-  GeoPoint at;              // where it is: the row's position
+  std::string text;            // e.g. "near duplicate: 12.3 m from mine.txt:5, same direction, same TYPE, same speed"
+  std::string cells;           // the cells it rests on, e.g. "X \"10.5\", Y \"50.5\""
+  GeoPoint at;                 // where it is: the row's position
   std::optional<GeoPoint> to;  // a line's other end: the partner, or the section's end point
   std::size_t groupSize = 0;   // near duplicates: rows in the group (2 for a pair)
   double metres = 0;           // near duplicates: the distance; sections: the length

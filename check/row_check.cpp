@@ -64,8 +64,8 @@ std::vector<RowCheck::Finding> RowCheck::findings() const {
     if (o.scaled == std::numeric_limits<std::int32_t>::min()) {
       text += "does not fit in 32 bits once scaled";
     } else {
-      text += "scales to " + std::to_string(o.scaled) + (o.bound < 0 ? ", below " : ", above ") +
-              std::to_string(o.bound);
+      text +=
+          "scales to " + std::to_string(o.scaled) + (o.bound < 0 ? ", below " : ", above ") + std::to_string(o.bound);
     }
     out.push_back({Issue::kSkipped, true, std::move(text)});
   }

@@ -31,9 +31,9 @@ enum class RowOrigin { kUnknown, kNormalList, kAutodoriaList };
 
 // A first-point coordinate outside the range: the row gets no record.
 struct OutOfRange {
-  Column column = kX;        // kX (longitude) or kY (latitude), X tested first
-  std::int32_t scaled = 0;   // 1/10000 degree; INT32_MIN when it does not fit in 32 bits
-  std::int32_t bound = 0;    // the bound it passes: -1800000, 1800000, -900000 or 900000
+  Column column = kX;       // kX (longitude) or kY (latitude), X tested first
+  std::int32_t scaled = 0;  // 1/10000 degree; INT32_MIN when it does not fit in 32 bits
+  std::int32_t bound = 0;   // the bound it passes: -1800000, 1800000, -900000 or 900000
 };
 
 struct RowCheck {
@@ -41,14 +41,14 @@ struct RowCheck {
   std::int32_t latitude = 0;   // scaled Y
 
   std::optional<OutOfRange> outOfRange;  // set: skipped, no record is written
-  bool xNotNumber = false;  // X is empty or does not start with a number: longitude 0
-  bool yNotNumber = false;  // Y likewise: latitude 0
+  bool xNotNumber = false;               // X is empty or does not start with a number: longitude 0
+  bool yNotNumber = false;               // Y likewise: latitude 0
 
-  bool section = false;            // non-empty X2: a two-point record
-  bool endPointMissing = false;    // a section without a usable end point (see below)
-  bool endPointOutOfRange = false; // a section's end point lies outside the range; written anyway
-  std::int32_t typeByte = 0;       // the TYPE byte the record gets (16 for every section)
-  bool sectionType16 = false;      // a section whose TYPE cell reads as something other than 16
+  bool section = false;             // non-empty X2: a two-point record
+  bool endPointMissing = false;     // a section without a usable end point (see below)
+  bool endPointOutOfRange = false;  // a section's end point lies outside the range; written anyway
+  std::int32_t typeByte = 0;        // the TYPE byte the record gets (16 for every section)
+  bool sectionType16 = false;       // a section whose TYPE cell reads as something other than 16
 
   // No record for this row.
   [[nodiscard]] bool skipped() const noexcept { return outOfRange.has_value(); }

@@ -25,8 +25,9 @@ TableFindings TableFindings::build(const CameraTable& table, const QualityOption
       if (f.groupSize == 2) {
         add(other, "near duplicate: " + formatMetres(f.metres) + " from " + name(f.row), false);
       } else {
-        add(other, "near duplicates: one of " + std::to_string(f.groupSize) + " rows within " + formatMetres(f.metres) +
-                       " of " + name(f.row),
+        add(other,
+            "near duplicates: one of " + std::to_string(f.groupSize) + " rows within " + formatMetres(f.metres) +
+                " of " + name(f.row),
             false);
       }
     }

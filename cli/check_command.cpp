@@ -12,9 +12,7 @@
 namespace solvane::cli {
 namespace {
 
-std::string lineRef(const CheckFinding& f) {
-  return f.line ? f.file + ":" + std::to_string(f.line) : f.file;
-}
+std::string lineRef(const CheckFinding& f) { return f.line ? f.file + ":" + std::to_string(f.line) : f.file; }
 
 // A coordinate as JSON: the shortest text that reads back as the same double, whatever the
 // locale.
@@ -40,9 +38,9 @@ std::string checkReportText(const CheckReport& r) {
     out << lineRef(f) << ": " << (f.problem ? "problem: " : "note: ") << f.what << "\n";
   }
   out << "check: " << r.rows << " rows, " << r.records << " records would be written (" << r.sections
-      << " sections); problems: " << r.skipped << " skipped, " << r.atZero << " written at 0, "
-      << r.withoutEndPoint << " sections without end point, " << r.qualityProblems << " in directions, speeds or places; "
-      << r.noteCount() << " notes\n";
+      << " sections); problems: " << r.skipped << " skipped, " << r.atZero << " written at 0, " << r.withoutEndPoint
+      << " sections without end point, " << r.qualityProblems << " in directions, speeds or places; " << r.noteCount()
+      << " notes\n";
   return out.str();
 }
 
@@ -58,8 +56,8 @@ std::string checkReportJson(const CheckReport& r) {
   out << "  \"rows\": " << r.rows << ",\n  \"records\": " << r.records << ",\n  \"sections\": " << r.sections
       << ",\n  \"skipped\": " << r.skipped << ",\n  \"atZero\": " << r.atZero
       << ",\n  \"withoutEndPoint\": " << r.withoutEndPoint << ",\n  \"qualityProblems\": " << r.qualityProblems
-      << ",\n  \"problemCount\": " << r.problemCount()
-      << ",\n  \"noteCount\": " << r.noteCount() << ",\n  \"findings\": [";
+      << ",\n  \"problemCount\": " << r.problemCount() << ",\n  \"noteCount\": " << r.noteCount()
+      << ",\n  \"findings\": [";
   for (std::size_t k = 0; k < r.findings.size(); ++k) {
     const CheckFinding& f = r.findings[k];
     out << (k ? ",\n    " : "\n    ") << "{\"file\": " << jsonString(f.file) << ", \"line\": " << f.line
@@ -119,7 +117,8 @@ int runCheck(const CheckOptions& o) {
     std::cerr << "solvane check: only one list can come from standard input ('-').\n";
     return 2;
   }
-  const CheckReport report = checkSources({pathFromUtf8(o.normal), pathFromUtf8(o.autodoria), Streams::kRead}, o.quality);
+  const CheckReport report =
+      checkSources({pathFromUtf8(o.normal), pathFromUtf8(o.autodoria), Streams::kRead}, o.quality);
   if (o.format == "geojson" && report.loadError) {
     std::cerr << checkReportText(report);
   } else {
@@ -134,17 +133,17 @@ int runCheck(const CheckOptions& o) {
 
 Command addCheckCommand(CLI::App& app) {
   auto options = std::make_shared<CheckOptions>();
-  CLI::App* cmd = app.add_subcommand(
-      "check",
-      "Load the lists exactly as a conversion would and write nothing. Reports, with file name and\n"
-      "line number, rows the conversion would skip (out of range), rows written at 0 because X or\n"
-      "Y is no number, sections without an end point, directions outside 0..360 or missing where\n"
-      "DTYPE needs one, speeds that do not fit a byte, sections without a speed, starting and\n"
-      "ending at one place or ending far away, X and Y exchanged (problems: exit 1); and rows\n"
-      "changed by the TYPE rule or written with TYPE 16, points sharing coordinates, near\n"
-      "duplicates, sections unusually short or long or pointing away from their end, speeds that\n"
-      "are no plausible limit, lines with more fields than a point has (notes: exit 0).\n"
-      "A list that cannot be read exits 2, a wrong list 1.");
+  CLI::App* cmd =
+      app.add_subcommand("check",
+                         "Load the lists exactly as a conversion would and write nothing. Reports, with file name and\n"
+                         "line number, rows the conversion would skip (out of range), rows written at 0 because X or\n"
+                         "Y is no number, sections without an end point, directions outside 0..360 or missing where\n"
+                         "DTYPE needs one, speeds that do not fit a byte, sections without a speed, starting and\n"
+                         "ending at one place or ending far away, X and Y exchanged (problems: exit 1); and rows\n"
+                         "changed by the TYPE rule or written with TYPE 16, points sharing coordinates, near\n"
+                         "duplicates, sections unusually short or long or pointing away from their end, speeds that\n"
+                         "are no plausible limit, lines with more fields than a point has (notes: exit 0).\n"
+                         "A list that cannot be read exits 2, a wrong list 1.");
   cmd->add_option("--normal", options->normal, "normal list (- reads standard input)")->type_name("FILE");
   cmd->add_option("--autodoria", options->autodoria, "Autodoria list (- reads standard input)")->type_name("FILE");
   cmd->add_option("--format", options->format,

@@ -12,7 +12,6 @@
 namespace solvane::cli {
 namespace {
 
-
 struct ConvertOptions {
   std::string normal;
   std::string autodoria;
@@ -77,12 +76,12 @@ int runConvert(const ConvertOptions& o) {
 
 Command addConvertCommand(CLI::App& app) {
   auto options = std::make_shared<ConvertOptions>();
-  CLI::App* cmd = app.add_subcommand(
-      "convert",
-      "Load the lists, sort the cameras by latitude and write DB_YYMMDD.dbh.\n"
-      "Prints 'DB Conversion end. [<path>]' and exits 0 on success; exits 1 when a list\n"
-      "cannot be read, is not a camera list, holds no rows or the file cannot be written\n"
-      "(nothing is written or changed then); exits 2 on a usage error.");
+  CLI::App* cmd =
+      app.add_subcommand("convert",
+                         "Load the lists, sort the cameras by latitude and write DB_YYMMDD.dbh.\n"
+                         "Prints 'DB Conversion end. [<path>]' and exits 0 on success; exits 1 when a list\n"
+                         "cannot be read, is not a camera list, holds no rows or the file cannot be written\n"
+                         "(nothing is written or changed then); exits 2 on a usage error.");
   cmd->add_option("--normal", options->normal,
                   "normal list: header line (second field \"X\"), then IDX,X,Y,TYPE,SPD,DTYPE,DIR "
                   "per line; lines starting with // are comments; - reads standard input")

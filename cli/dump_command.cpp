@@ -47,8 +47,8 @@ int runDump(const DumpOptions& o) {
   }
   if (!r.valid()) {
     std::cerr << "solvane dump: warning: \"" << o.file << "\" has " << r.problems.size()
-              << " problem(s), the first at offset " << r.problems.front().offset << ": "
-              << r.problems.front().what << "\nRun 'solvane inspect " << o.file << "' for all of them.\n";
+              << " problem(s), the first at offset " << r.problems.front().offset << ": " << r.problems.front().what
+              << "\nRun 'solvane inspect " << o.file << "' for all of them.\n";
     return 1;
   }
   return 0;
@@ -66,8 +66,8 @@ std::string recordsCsv(const std::vector<DecodedRecord>& records) {
         << degreesText(r.first.longitude) << ',' << int{r.type} << ',' << int{r.speed} << ',' << int{r.dtype} << ','
         << int{r.first.h} << ',' << directionText(r.first.h, "") << ',';
     if (r.twoPoint) {
-      out << degreesText(r.second.latitude) << ',' << degreesText(r.second.longitude) << ',' << int{r.second.h}
-          << ',' << directionText(r.second.h, "");
+      out << degreesText(r.second.latitude) << ',' << degreesText(r.second.longitude) << ',' << int{r.second.h} << ','
+          << directionText(r.second.h, "");
     } else {
       out << ",,,";
     }
@@ -83,8 +83,7 @@ std::string recordsGeoJson(const std::vector<DecodedRecord>& records) {
   for (const DecodedRecord& r : records) {
     out << (n ? ",\n" : "\n") << "{\"type\": \"Feature\", \"geometry\": ";
     if (r.twoPoint) {
-      out << "{\"type\": \"LineString\", \"coordinates\": [" << position(r.first) << ", " << position(r.second)
-          << "]}";
+      out << "{\"type\": \"LineString\", \"coordinates\": [" << position(r.first) << ", " << position(r.second) << "]}";
     } else {
       out << "{\"type\": \"Point\", \"coordinates\": " << position(r.first) << "}";
     }
@@ -102,12 +101,14 @@ std::string recordsGeoJson(const std::vector<DecodedRecord>& records) {
 
 Command addDumpCommand(CLI::App& app) {
   auto options = std::make_shared<DumpOptions>();
-  CLI::App* cmd = app.add_subcommand(
-      "dump",
-      "Decode every record of a camera database: latitude and longitude in degrees, type, speed,\n"
-      "direction type, direction (from H, exact to 2 degrees) and a section's end point.\n"
-      "CSV (RFC 4180) or GeoJSON (RFC 7946, opens in QGIS or geojson.io).");
-  cmd->add_option("file", options->file, "the database file (- reads standard input)")->required()->type_name("FILE.dbh");
+  CLI::App* cmd =
+      app.add_subcommand("dump",
+                         "Decode every record of a camera database: latitude and longitude in degrees, type, speed,\n"
+                         "direction type, direction (from H, exact to 2 degrees) and a section's end point.\n"
+                         "CSV (RFC 4180) or GeoJSON (RFC 7946, opens in QGIS or geojson.io).");
+  cmd->add_option("file", options->file, "the database file (- reads standard input)")
+      ->required()
+      ->type_name("FILE.dbh");
   cmd->add_option("--format", options->format, "csv (default) or geojson")
       ->check(CLI::IsMember({"csv", "geojson"}))
       ->type_name("csv|geojson");

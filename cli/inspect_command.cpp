@@ -51,8 +51,7 @@ std::string textReport(const std::string& name, const DatabaseInspection& r) {
         << "  format mark  " << jsonString(rawText(r.header, 8, 3)) << "\n"
         << "  data length  " << r.dataLength << "\n"
         << "  checksum     " << hex(r.storedChecksum, 2) << " (computed " << hex(r.computedChecksum, 2) << ")\n"
-        << "  records      " << r.records.size() << ": " << r.onePoint << " one-point, " << r.twoPoint
-        << " two-point";
+        << "  records      " << r.records.size() << ": " << r.onePoint << " one-point, " << r.twoPoint << " two-point";
     if (r.ambiguous > 0) {
       out << " (" << r.ambiguous << " one-point of TYPE 16 that could also be a short section)";
     }
@@ -116,12 +115,14 @@ int runInspect(const InspectOptions& o) {
 
 Command addInspectCommand(CLI::App& app) {
   auto options = std::make_shared<InspectOptions>();
-  CLI::App* cmd = app.add_subcommand(
-      "inspect",
-      "Read a camera database back and check it: header, record counts, data length, end record,\n"
-      "fill, checksum, coordinate range and latitude order. Exits 0 when the file is valid, 1 with\n"
-      "one line per problem (what, at which offset), 2 when the file cannot be read.");
-  cmd->add_option("file", options->file, "the database file (- reads standard input)")->required()->type_name("FILE.dbh");
+  CLI::App* cmd =
+      app.add_subcommand("inspect",
+                         "Read a camera database back and check it: header, record counts, data length, end record,\n"
+                         "fill, checksum, coordinate range and latitude order. Exits 0 when the file is valid, 1 with\n"
+                         "one line per problem (what, at which offset), 2 when the file cannot be read.");
+  cmd->add_option("file", options->file, "the database file (- reads standard input)")
+      ->required()
+      ->type_name("FILE.dbh");
   cmd->add_option("--format", options->format, "text (default) or json")
       ->check(CLI::IsMember({"text", "json"}))
       ->type_name("text|json");

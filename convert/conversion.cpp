@@ -86,8 +86,7 @@ class FileTarget final : public RecordTarget {
 }  // namespace
 
 EncodedDatabase encodeDatabase(const CameraTable& table, const Header& header, const RandomBlock& block,
-                               const RandomBytes& random, const ProgressFn& progress,
-                               const std::atomic<bool>* cancel) {
+                               const RandomBytes& random, const ProgressFn& progress, const std::atomic<bool>* cancel) {
   EncodedDatabase out;
   out.bytes.resize(fileSize(table.rowCount()));
   MemoryTarget target(out.bytes);
@@ -102,9 +101,9 @@ EncodedDatabase encodeDatabase(const CameraTable& table, const Header& header, c
   return out;
 }
 
-ConversionResult convertTable(const CameraTable& table, const std::filesystem::path& outputDir,
-                              const Header& header, const RandomBlock& block, const RandomBytes& random,
-                              const ProgressFn& progress, const std::atomic<bool>* cancel) {
+ConversionResult convertTable(const CameraTable& table, const std::filesystem::path& outputDir, const Header& header,
+                              const RandomBlock& block, const RandomBytes& random, const ProgressFn& progress,
+                              const std::atomic<bool>* cancel) {
   ConversionResult result;
   result.rowsLoaded = table.rowCount();
   result.outputPath = outputPathFor(outputDir, header);
@@ -120,7 +119,9 @@ ConversionResult convertTable(const CameraTable& table, const std::filesystem::p
   if (file.failure()) return fail(*file.failure());
   FileTarget target(file);
   const WrittenRecords written = writeRecords(table, header, block, random, target, progress, cancel);
-  if (written.failed) return fail(file.failure().value_or(WriteError{"File write Error : " + result.outputPath.string(), "the write failed"}));
+  if (written.failed)
+    return fail(
+        file.failure().value_or(WriteError{"File write Error : " + result.outputPath.string(), "the write failed"}));
   if (written.cancelled) {
     result.status = ConversionStatus::kCancelled;
     result.message = "Conversion cancelled.";
@@ -155,8 +156,7 @@ ConversionResult runConversion(const ConversionRequest& request, CameraTable& ta
   table.sortByLatitude();
   const Header header = makeHeader(request.date);
   const RandomBytes random(request.seed);
-  return convertTable(table, request.outputDir, header, random.block(), random, request.progress,
-                      request.cancel);
+  return convertTable(table, request.outputDir, header, random.block(), random, request.progress, request.cancel);
 }
 
 }  // namespace solvane

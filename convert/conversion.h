@@ -33,9 +33,9 @@ std::optional<FileDate> parseIsoDate(std::string_view text);
 std::string conversionEndMessage(const std::filesystem::path& outputPath);
 
 struct EncodedDatabase {
-  FileBytes bytes;                  // the complete file
+  FileBytes bytes;  // the complete file
   std::size_t records = 0;
-  bool cancelled = false;           // stopped by the cancel flag; bytes are then empty
+  bool cancelled = false;  // stopped by the cancel flag; bytes are then empty
 };
 
 // Encodes the table's rows in table order into a complete file image.
@@ -69,9 +69,9 @@ inline constexpr const char* kNothingToConvert = "Nothing to convert: the lists 
 std::filesystem::path outputPathFor(const std::filesystem::path& outputDir, const Header& header);
 
 // Encodes the (loaded and sorted) table and writes the file; the worker's part of a run.
-ConversionResult convertTable(const CameraTable& table, const std::filesystem::path& outputDir,
-                              const Header& header, const RandomBlock& block, const RandomBytes& random,
-                              const ProgressFn& progress = {}, const std::atomic<bool>* cancel = nullptr);
+ConversionResult convertTable(const CameraTable& table, const std::filesystem::path& outputDir, const Header& header,
+                              const RandomBlock& block, const RandomBytes& random, const ProgressFn& progress = {},
+                              const std::atomic<bool>* cancel = nullptr);
 
 // The whole run. A failed load stops it: nothing is written.
 ConversionResult runConversion(const ConversionRequest& request, CameraTable& table);

@@ -9,11 +9,16 @@
 namespace solvane {
 Header makeHeader(const FileDate& date) noexcept {
   Header h{};
-  h[0] = 'r'; h[1] = 'u'; h[2] = 'd'; h[3] = 'b';
+  h[0] = 'r';
+  h[1] = 'u';
+  h[2] = 'd';
+  h[3] = 'b';
   h[4] = static_cast<std::uint8_t>(date.day);
   h[5] = static_cast<std::uint8_t>(date.month);
   putLe16(h.data() + 6, static_cast<std::uint16_t>(date.year));
-  h[8] = 'r'; h[9] = '1'; h[10] = 'r';
+  h[8] = 'r';
+  h[9] = '1';
+  h[10] = 'r';
   return h;
 }
 

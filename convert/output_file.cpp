@@ -176,8 +176,7 @@ std::optional<WriteError> writeFileAtomically(const std::filesystem::path& targe
 }
 
 bool isTemporaryOutputName(const std::string& fileName) {
-  return fileName.starts_with("DB_") && fileName.ends_with(kTempSuffix) &&
-         fileName.find(".dbh.") != std::string::npos;
+  return fileName.starts_with("DB_") && fileName.ends_with(kTempSuffix) && fileName.find(".dbh.") != std::string::npos;
 }
 
 }  // namespace solvane

@@ -51,8 +51,7 @@ class OutputFile {
 };
 
 // Writes `bytes` as a whole file at `target` through an OutputFile.
-std::optional<WriteError> writeFileAtomically(const std::filesystem::path& target,
-                                              std::span<const std::uint8_t> bytes);
+std::optional<WriteError> writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
 
 // True for names the writer uses for its temporary files.
 bool isTemporaryOutputName(const std::string& fileName);

@@ -10,12 +10,14 @@
 namespace solvane {
 namespace {
 
-std::uint8_t lowByte(std::int32_t v) noexcept { return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) & 0xFFu); }
+std::uint8_t lowByte(std::int32_t v) noexcept {
+  return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) & 0xFFu);
+}
 
 // One point in 12 bytes: scrambled latitude and longitude, TYPE, SPEED, DTYPE and H. Byte 0
 // is LAT's low byte XOR LON's, byte 4 LON's low byte XOR H.
-void putPoint(std::uint8_t* p, std::int32_t lat, std::int32_t lon, std::uint8_t type,
-              std::uint8_t speed, std::uint8_t dtype, std::uint8_t h) noexcept {
+void putPoint(std::uint8_t* p, std::int32_t lat, std::int32_t lon, std::uint8_t type, std::uint8_t speed,
+              std::uint8_t dtype, std::uint8_t h) noexcept {
   putLe32(p, static_cast<std::uint32_t>(lat) ^ lowByte(lon));
   putLe32(p + 4, static_cast<std::uint32_t>(lon) ^ h);
   putLe32(p + 8, std::uint32_t{type} | std::uint32_t{speed} << 8 | std::uint32_t{dtype} << 16 | std::uint32_t{h} << 24);
@@ -166,8 +168,7 @@ bool encodeRowInto(const CameraTable& table, std::size_t row, std::uint8_t rando
   return encodeRecordInto(RecordCells::fromRow(table.cells(row)), random1, random2, out);
 }
 
-std::optional<Record> encodeRecord(const RecordCells& cells, std::uint8_t random1,
-                                   std::uint8_t random2) noexcept {
+std::optional<Record> encodeRecord(const RecordCells& cells, std::uint8_t random1, std::uint8_t random2) noexcept {
   Record r{};
   if (!encodeRecordInto(cells, random1, random2, r.data())) return std::nullopt;
   return r;

@@ -44,8 +44,8 @@ struct RecordCells {
 // is read straight from the line in one pass (the fast path); any other from its cells. The
 // two random bytes fill bytes 12 and 16 of a one-point record; a two-point record does not
 // use them.
-[[nodiscard]] bool encodeRowInto(const CameraTable& table, std::size_t row, std::uint8_t random1,
-                                 std::uint8_t random2, std::uint8_t* out) noexcept;
+[[nodiscard]] bool encodeRowInto(const CameraTable& table, std::size_t row, std::uint8_t random1, std::uint8_t random2,
+                                 std::uint8_t* out) noexcept;
 
 // The reference form the fast path is tested against: the record from the nine cells, or
 // nothing when the first point is out of range. Same bytes as encodeRowInto for the same row.

@@ -26,16 +26,16 @@ class RecordTarget {
 using RecordProgressFn = std::function<void(std::size_t records)>;
 
 struct WrittenRecords {
-  std::size_t records = 0;    // camera records (rows out of range are left out)
-  std::uint64_t fileSize = 0; // the whole file, end record and fill included
-  bool cancelled = false;     // stopped by the cancel flag
-  bool failed = false;        // the target refused a write
+  std::size_t records = 0;     // camera records (rows out of range are left out)
+  std::uint64_t fileSize = 0;  // the whole file, end record and fill included
+  bool cancelled = false;      // stopped by the cancel flag
+  bool failed = false;         // the target refused a write
 };
 
 // Writes the whole file for the table's rows in table order: header (with length and
 // checksum), random block, records, end record, fill. The header is written last.
 WrittenRecords writeRecords(const CameraTable& table, const Header& header, const RandomBlock& block,
-                            const RandomBytes& random, RecordTarget& target,
-                            const RecordProgressFn& progress = {}, const std::atomic<bool>* cancel = nullptr);
+                            const RandomBytes& random, RecordTarget& target, const RecordProgressFn& progress = {},
+                            const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace solvane

@@ -39,8 +39,8 @@ namespace {
 }
 
 // The message is built only when the property is broken: the checks run on every input.
-#define REQUIRE(ok, what) \
-  do {                    \
+#define REQUIRE(ok, what)  \
+  do {                     \
     if (!(ok)) fail(what); \
   } while (false)
 
@@ -100,9 +100,8 @@ ModelTable snapshot(const CameraTable& table) {
 }
 
 void requireSameTable(const CameraTable& table, const ModelTable& model, const char* what) {
-  REQUIRE(table.rowCount() == model.rows.size(),
-          std::string(what) + ": " + std::to_string(table.rowCount()) + " rows, the model has " +
-              std::to_string(model.rows.size()));
+  REQUIRE(table.rowCount() == model.rows.size(), std::string(what) + ": " + std::to_string(table.rowCount()) +
+                                                     " rows, the model has " + std::to_string(model.rows.size()));
   for (std::size_t r = 0; r < model.rows.size(); ++r) {
     const RowCells cells = table.cells(r);
     for (int c = 0; c < kColumnCount; ++c) {
@@ -125,9 +124,8 @@ void requireSameTable(const CameraTable& table, const ModelTable& model, const c
                 encodeRecord(RecordCells::fromTable(table, r), 1, 2) == want,
             std::string(what) + ": row " + std::to_string(r) + " encodes differently when read for encoding");
     REQUIRE(table.itemData(r) == model.rows[r].itemData,
-            std::string(what) + ": row " + std::to_string(r) + " item data " +
-                std::to_string(table.itemData(r)) + ", the model has " +
-                std::to_string(model.rows[r].itemData));
+            std::string(what) + ": row " + std::to_string(r) + " item data " + std::to_string(table.itemData(r)) +
+                ", the model has " + std::to_string(model.rows[r].itemData));
   }
 }
 
@@ -484,8 +482,8 @@ void checkConversion(std::string_view input) {
   if (points.size() <= 500) {
     for (const double near : {kDefaultNearMetres, 3000.0}) {
       const std::vector<NearGroup> fast = findNearGroups(points, near), slow = findNearGroupsByAllPairs(points, near);
-      REQUIRE(fast.size() == slow.size(), "near duplicates: " + std::to_string(fast.size()) + " groups, all pairs give " +
-                                              std::to_string(slow.size()));
+      REQUIRE(fast.size() == slow.size(), "near duplicates: " + std::to_string(fast.size()) +
+                                              " groups, all pairs give " + std::to_string(slow.size()));
       for (std::size_t g = 0; g < fast.size(); ++g) {
         REQUIRE(fast[g].members == slow[g].members, "near duplicates: group " + std::to_string(g) + " differs");
       }
@@ -493,7 +491,8 @@ void checkConversion(std::string_view input) {
   }
   const std::vector<QualityFinding> quality =
       checkQuality(table, QualityOptions{}, [](std::size_t row) { return std::to_string(row); });
-  for (const QualityFinding& f : quality) REQUIRE(f.row < table.rowCount() && !f.text.empty(), "quality finding without a row or text");
+  for (const QualityFinding& f : quality)
+    REQUIRE(f.row < table.rowCount() && !f.text.empty(), "quality finding without a row or text");
 
   // The encoding.
   const FileDate date{1990 + flags, 1 + flags % 12, 1 + flags % 28};
@@ -528,10 +527,12 @@ void checkConversion(std::string_view input) {
   const std::size_t size = (written + 63) / 64 * 64;
   REQUIRE(db.records == n, "encode: " + std::to_string(db.records) + " records, expected " + std::to_string(n));
   REQUIRE(f.size() == size, "file: " + std::to_string(f.size()) + " bytes, expected " + std::to_string(size));
-  REQUIRE(std::equal(header.begin(), header.begin() + 11, f.begin()), "file: header bytes 0-10 " + hex(std::span<const std::uint8_t>(f.data(), 11)));
+  REQUIRE(std::equal(header.begin(), header.begin() + 11, f.begin()),
+          "file: header bytes 0-10 " + hex(std::span<const std::uint8_t>(f.data(), 11)));
   REQUIRE(le32(f.data() + 11) == 16 + 24 * (n + 1),
           "file: data length " + std::to_string(le32(f.data() + 11)) + " for " + std::to_string(n) + " records");
-  REQUIRE(f[15] == checksum, "file: checksum " + std::to_string(f[15]) + ", the records give " + std::to_string(checksum));
+  REQUIRE(f[15] == checksum,
+          "file: checksum " + std::to_string(f[15]) + ", the records give " + std::to_string(checksum));
   REQUIRE(std::equal(block.begin(), block.end(), f.begin() + 16), "file: the random block differs");
   REQUIRE(std::all_of(f.begin() + static_cast<std::ptrdiff_t>(32 + 24 * n), f.end(),
                       [](std::uint8_t b) { return b == 0xFF; }),
@@ -568,8 +569,9 @@ void checkRecordEncoder(std::string_view input) {
     const char* cellEnd = cell.data() + cell.size();
     const char* next = nullptr;
     const double inPlace = scanCDouble(cell.data(), lineEnd, &next);
-    REQUIRE(std::bit_cast<std::uint64_t>(inPlace) == std::bit_cast<std::uint64_t>(parseCDouble(cell)) && next <= cellEnd,
-            "atof in place " + shown(cell) + " reads another number or past its cell");
+    REQUIRE(
+        std::bit_cast<std::uint64_t>(inPlace) == std::bit_cast<std::uint64_t>(parseCDouble(cell)) && next <= cellEnd,
+        "atof in place " + shown(cell) + " reads another number or past its cell");
     const std::int32_t intInPlace = scanCInt(cell.data(), lineEnd, &next);
     REQUIRE(intInPlace == parseCInt(cell) && next <= cellEnd,
             "atoi in place " + shown(cell) + " reads another number or past its cell");
@@ -596,9 +598,9 @@ void checkRecordEncoder(std::string_view input) {
   const RecordCells cells{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8]};
   const std::optional<Record> got = encodeRecord(cells, random1, random2);
   const std::optional<Record> want = refEncode(c, random1, random2);
-  REQUIRE(got.has_value() == want.has_value(),
-          std::string("encodeRecord: ") + (got ? "a record" : "no record") + ", the reference " +
-              (want ? "a record" : "no record") + " for " + shown(text));
+  REQUIRE(got.has_value() == want.has_value(), std::string("encodeRecord: ") + (got ? "a record" : "no record") +
+                                                   ", the reference " + (want ? "a record" : "no record") + " for " +
+                                                   shown(text));
   if (got) REQUIRE(*got == *want, "encodeRecord: " + hex(*got) + ", the reference " + hex(*want));
 }
 

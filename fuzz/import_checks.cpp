@@ -55,12 +55,13 @@ void checkImport(std::string_view input) {
   CameraTable table;
   const auto normalError = parseNormalList(normal, true, table, "Solvane.txt");
   require(!normalError, "the normal list does not load: " + (normalError ? normalError->detail : ""));
-  require(table.rowCount() == set.points(), "the normal list has " + std::to_string(table.rowCount()) +
-                                                " rows for " + std::to_string(set.points()) + " points");
+  require(table.rowCount() == set.points(), "the normal list has " + std::to_string(table.rowCount()) + " rows for " +
+                                                std::to_string(set.points()) + " points");
   const auto autodoriaError = parseAutodoriaList(autodoria, true, table, "Autodoria.txt");
   require(!autodoriaError, "the Autodoria list does not load: " + (autodoriaError ? autodoriaError->detail : ""));
   require(table.rowCount() == set.cameras().size(), "the lists hold " + std::to_string(table.rowCount()) +
-                                                        " rows for " + std::to_string(set.cameras().size()) + " cameras");
+                                                        " rows for " + std::to_string(set.cameras().size()) +
+                                                        " cameras");
   for (std::size_t r = set.points(); r < table.rowCount(); ++r) {
     require(!table.cell(r, kX2).empty(), "a section row without its end point");
   }

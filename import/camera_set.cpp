@@ -15,8 +15,10 @@ namespace {
 bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 std::string_view trim(std::string_view s) noexcept {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -94,7 +96,8 @@ std::optional<Position> positionFromTexts(std::string_view lon, std::string_view
   const auto x = coordinateFromText(lon);
   const auto y = coordinateFromText(lat);
   if (!x || !y) {
-    error = !x ? "longitude \"" + std::string(lon) + "\" is not a number" : "latitude \"" + std::string(lat) + "\" is not a number";
+    error = !x ? "longitude \"" + std::string(lon) + "\" is not a number"
+               : "latitude \"" + std::string(lat) + "\" is not a number";
     return std::nullopt;
   }
   return Position{x->text, y->text, x->scaled, y->scaled, x->degrees, y->degrees};
@@ -252,8 +255,9 @@ void CameraSet::keepTieOrder(std::size_t from) {
       for (std::size_t k = 0; k < n && exact; ++k) {
         const std::size_t suffix = v < 0 ? n - k : k + 1;
         char buf[48];
-        std::snprintf(buf, sizeof buf, "%s%llu.%04llu%07llu", v < 0 ? "-" : "", static_cast<unsigned long long>(a / 10000),
-                      static_cast<unsigned long long>(a % 10000), static_cast<unsigned long long>(suffix));
+        std::snprintf(buf, sizeof buf, "%s%llu.%04llu%07llu", v < 0 ? "-" : "",
+                      static_cast<unsigned long long>(a / 10000), static_cast<unsigned long long>(a % 10000),
+                      static_cast<unsigned long long>(suffix));
         texts.emplace_back(buf);
         exact = scaleCoordinate(std::string_view(texts.back())) == s &&
                 (k == 0 || parseCDouble(texts[k]) > parseCDouble(texts[k - 1]));

@@ -20,7 +20,8 @@ std::optional<std::int64_t> numberProperty(const Json& properties, const char* k
   const auto it = properties.find(key);
   if (it == properties.end() || it->is_null()) return std::nullopt;
   if (it->is_number_integer()) return it->get<std::int64_t>();
-  if (it->is_number_unsigned()) return static_cast<std::int64_t>(std::min<std::uint64_t>(it->get<std::uint64_t>(), INT64_MAX));
+  if (it->is_number_unsigned())
+    return static_cast<std::int64_t>(std::min<std::uint64_t>(it->get<std::uint64_t>(), INT64_MAX));
   if (it->is_number_float()) {
     if (auto v = wholeNumber(std::to_string(it->get<double>()))) return v;
   }
@@ -80,7 +81,8 @@ class FeatureTaker {
       camera.at = std::move(*p);
     } else if (type == "LineString") {
       if (coordinates->size() != 2) {
-        set_.skip(where, "a LineString of " + std::to_string(coordinates->size()) + " points (a section has exactly 2)");
+        set_.skip(where,
+                  "a LineString of " + std::to_string(coordinates->size()) + " points (a section has exactly 2)");
         return;
       }
       auto a = position((*coordinates)[0], error);
@@ -166,7 +168,8 @@ std::optional<ReadError> readGeoJson(std::string_view text, CameraSet& set) {
   } else if (type == "Feature" || type == "Point" || type == "LineString") {
     taker.take(root);
   } else {
-    return ReadError{"line 1", "a GeoJSON " + type + " holds no cameras (FeatureCollection, Feature, Point or LineString expected)"};
+    return ReadError{
+        "line 1", "a GeoJSON " + type + " holds no cameras (FeatureCollection, Feature, Point or LineString expected)"};
   }
   set.keepTieOrder(first);
   return std::nullopt;

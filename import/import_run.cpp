@@ -71,7 +71,8 @@ std::optional<Format> detectFormat(const std::filesystem::path& path, std::strin
   std::string_view h = head;
   if (h.substr(0, 3) == "\xEF\xBB\xBF") h.remove_prefix(3);
   if (isPbf(h)) return Format::kOsmPbf;
-  while (!h.empty() && (h.front() == ' ' || h.front() == '\t' || h.front() == '\r' || h.front() == '\n')) h.remove_prefix(1);
+  while (!h.empty() && (h.front() == ' ' || h.front() == '\t' || h.front() == '\r' || h.front() == '\n'))
+    h.remove_prefix(1);
   if (!h.empty() && h.front() == '{') return Format::kGeoJson;
   if (!h.empty() && h.front() == '<') {
     if (h.find("<gpx") != std::string_view::npos) return Format::kGpx;
@@ -125,8 +126,8 @@ ImportResult runImport(const ImportRequest& request) {
     if (*format == Format::kOsmXml || *format == Format::kOsmPbf) {
       // Streamed from the file: an extract may be far larger than the memory it needs.
       const std::string name = lower(file.filename().string());
-      const bool byName = endsWith(name, ".osm") || endsWith(name, ".pbf") || endsWith(name, ".osm.bz2") ||
-                          endsWith(name, ".osm.gz");
+      const bool byName =
+          endsWith(name, ".osm") || endsWith(name, ".pbf") || endsWith(name, ".osm.bz2") || endsWith(name, ".osm.gz");
       error = readOsmFile(file, byName ? std::string() : (*format == Format::kOsmPbf ? "pbf" : "osm"), set);
     } else {
       const SourceRead read = readSourceFile(file);

@@ -48,7 +48,7 @@ struct ImportResult {
 ImportResult runImport(const ImportRequest& request);
 
 // Reads one file's bytes (for formats other than OSM) into the set; the error names where.
-std::optional<ReadError> readInto(Format format, std::string_view bytes, const std::string& fileName,
-                                  bool gpxSections, CameraSet& set);
+std::optional<ReadError> readInto(Format format, std::string_view bytes, const std::string& fileName, bool gpxSections,
+                                  CameraSet& set);
 
 }  // namespace solvane::importer

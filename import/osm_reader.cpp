@@ -102,7 +102,8 @@ class OsmImport {
           m.direction = tag(n.tags(), "direction");
           if (camera) memberCameras_.push_back(n.id());
         } else if (camera) {
-          addCamera(n.location(), tag(n.tags(), "maxspeed"), tag(n.tags(), "direction"), "node " + std::to_string(n.id()));
+          addCamera(n.location(), tag(n.tags(), "maxspeed"), tag(n.tags(), "direction"),
+                    "node " + std::to_string(n.id()));
         }
       }
     }
@@ -117,7 +118,8 @@ class OsmImport {
   }
 
  private:
-  void speedAndDirection(Camera& c, const std::string& maxspeed, const std::string& direction, const std::string& where) {
+  void speedAndDirection(Camera& c, const std::string& maxspeed, const std::string& direction,
+                         const std::string& where) {
     if (!maxspeed.empty()) {
       std::string note;
       c.speed = maxspeedKmh(maxspeed, note);
@@ -166,8 +168,10 @@ class OsmImport {
 
   void relation(const Enforcement& e) {
     const std::string where = "relation " + std::to_string(e.id);
-    const std::optional<Id> startId = e.from ? e.from : (e.devices.empty() ? std::nullopt : std::optional<Id>(e.devices.front()));
-    const std::optional<Id> endId = e.to ? e.to : (e.devices.empty() ? std::nullopt : std::optional<Id>(e.devices.back()));
+    const std::optional<Id> startId =
+        e.from ? e.from : (e.devices.empty() ? std::nullopt : std::optional<Id>(e.devices.front()));
+    const std::optional<Id> endId =
+        e.to ? e.to : (e.devices.empty() ? std::nullopt : std::optional<Id>(e.devices.back()));
     const bool section = e.average || e.to;
     Camera c;
     const MemberNode* device = nullptr;
@@ -234,7 +238,8 @@ std::optional<ReadError> readOsm(MakeFile makeFile, CameraSet& set) {
     }
     import.finish();
   } catch (const osmium::xml_error& e) {
-    return ReadError{"line " + std::to_string(e.line) + ", column " + std::to_string(e.column), std::string("not valid OSM XML (") + e.error_string + ")"};
+    return ReadError{"line " + std::to_string(e.line) + ", column " + std::to_string(e.column),
+                     std::string("not valid OSM XML (") + e.error_string + ")"};
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception& e) {

@@ -17,8 +17,8 @@ std::optional<ReadError> readPoiCsv(std::string_view text, std::string_view file
   const std::optional<std::int64_t> fileSpeed = speedFromAt(fileName);
   std::vector<std::string> fields;
   std::string field;
-  std::size_t line = 1;          // the line being read
-  std::size_t recordLine = 1;    // the line the current record started on
+  std::size_t line = 1;        // the line being read
+  std::size_t recordLine = 1;  // the line the current record started on
   std::size_t i = start;
   bool first = true;
   const auto finishRecord = [&] {

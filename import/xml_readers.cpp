@@ -106,8 +106,8 @@ class XmlReader {
     if (r.error_) return;
     if (r.text_.size() < (1u << 20)) r.text_.append(s, static_cast<std::size_t>(len));
   }
-  static void XMLCALL onEntity(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
-                               const XML_Char*, const XML_Char*, const XML_Char*) {
+  static void XMLCALL onEntity(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*, const XML_Char*,
+                               const XML_Char*, const XML_Char*) {
     auto& r = *static_cast<XmlReader*>(self);
     r.stop({r.here(), "entity declarations are not accepted"});
   }
@@ -134,8 +134,9 @@ void deliver(Item& item, bool asSection, CameraSet& set) {
   std::string error;
   const std::size_t want = asSection ? 2 : 1;
   if (item.points.size() != want) {
-    set.skip(item.where, asSection ? "a line of " + std::to_string(item.points.size()) + " points (a section has exactly 2)"
-                                   : "no position");
+    set.skip(item.where, asSection
+                             ? "a line of " + std::to_string(item.points.size()) + " points (a section has exactly 2)"
+                             : "no position");
     return;
   }
   auto a = positionFromTexts(item.points[0].first, item.points[0].second, error);
@@ -185,7 +186,9 @@ class GpxReader final : public XmlReader {
     if (name == "wpt" || name == "rte" || name == "trk") {
       item_ = Item{};
       kind_ = std::string(name);
-      item_->where = (name == "wpt" ? "waypoint " + std::to_string(++waypoints_) : name == "rte" ? "route " + std::to_string(++routes_) : "track " + std::to_string(++tracks_)) +
+      item_->where = (name == "wpt"   ? "waypoint " + std::to_string(++waypoints_)
+                      : name == "rte" ? "route " + std::to_string(++routes_)
+                                      : "track " + std::to_string(++tracks_)) +
                      " (" + here() + ")";
     }
     if (item_ && (name == "wpt" || name == "rtept" || name == "trkpt")) {
@@ -201,7 +204,8 @@ class GpxReader final : public XmlReader {
     } else if (inside("extensions") && (name == "speed" || name == "maxspeed")) {
       readNumber(text, item_->speed, "speed", *item_);
     } else if ((name == "course" && parent() == "wpt") ||
-               (inside("extensions") && (name == "course" || name == "direction" || name == "heading" || name == "bearing"))) {
+               (inside("extensions") &&
+                (name == "course" || name == "direction" || name == "heading" || name == "bearing"))) {
       readDirection(text, *item_);
     } else if (name == kind_) {
       if (name == "wpt") {

@@ -17,8 +17,7 @@ namespace solvane {
 // Blank lines are skipped; any other line without a comma that is not a stop line makes the
 // file wrong. `readComplete` and `name` as for the normal list.
 // With `sources`, one RowSource per section is appended to it, in row order (when no error).
-std::optional<LoadError> parseAutodoriaList(std::string_view bytes, bool readComplete,
-                                            CameraTable& table, std::string_view name,
-                                            std::vector<RowSource>* sources = nullptr);
+std::optional<LoadError> parseAutodoriaList(std::string_view bytes, bool readComplete, CameraTable& table,
+                                            std::string_view name, std::vector<RowSource>* sources = nullptr);
 
 }  // namespace solvane

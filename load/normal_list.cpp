@@ -21,15 +21,14 @@ TypeRule typeRuleOf(std::string_view line) noexcept {
   const char* const comma = findNthComma(line.data(), end, kType);
   if (end - comma < 2) return TypeRule::kNotApplied;
   if (comma[1] == ',') return TypeRule::kEmptyStoredAsThree;
-  return comma[1] == '2' && end - comma >= 3 && comma[2] == ',' ? TypeRule::kTwoStoredAsThree
-                                                                  : TypeRule::kNotApplied;
+  return comma[1] == '2' && end - comma >= 3 && comma[2] == ',' ? TypeRule::kTwoStoredAsThree : TypeRule::kNotApplied;
 }
 
 // The same rule on split fields, of which the first `endedFields` were ended by a comma.
 TypeRule applyTypeRule(LineFields& f, std::size_t endedFields) {
   if (endedFields <= static_cast<std::size_t>(kType)) return TypeRule::kNotApplied;
   std::string_view& type = f.cells[kType];
-  const TypeRule rule = type.empty() ? TypeRule::kEmptyStoredAsThree
+  const TypeRule rule = type.empty()  ? TypeRule::kEmptyStoredAsThree
                         : type == "2" ? TypeRule::kTwoStoredAsThree
                                       : TypeRule::kNotApplied;
   if (rule != TypeRule::kNotApplied) type = "3";

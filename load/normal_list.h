@@ -19,16 +19,15 @@ namespace solvane {
 // is the caller's to report. `name` is the path used in messages. The table is given room for
 // `roomAfter` more rows than the list can hold, for rows appended after it.
 // With `sources`, one RowSource per row is appended to it, in row order (when no error).
-std::optional<LoadError> parseNormalList(std::string_view bytes, bool readComplete,
-                                         CameraTable& table, std::string_view name,
-                                         std::size_t roomAfter = 0, std::vector<RowSource>* sources = nullptr);
+std::optional<LoadError> parseNormalList(std::string_view bytes, bool readComplete, CameraTable& table,
+                                         std::string_view name, std::size_t roomAfter = 0,
+                                         std::vector<RowSource>* sources = nullptr);
 
 // The same, with the list cut at the first line feed at or after byte `cutFrom` and the two
 // parts parsed on two threads; the result is the one-thread result. parseNormalList cuts large
 // lists in the middle; tests cut anywhere.
 std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readComplete, CameraTable& table,
-                                              std::string_view name, std::size_t cutFrom,
-                                              std::size_t roomAfter = 0,
+                                              std::string_view name, std::size_t cutFrom, std::size_t roomAfter = 0,
                                               std::vector<RowSource>* sources = nullptr);
 
 // Line feeds in `bytes`: a bound on the rows a list can hold.

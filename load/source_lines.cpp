@@ -12,9 +12,8 @@ std::optional<LoadError> testHeader(std::string_view name, std::size_t headerLin
   if (headerLine == 0) {
     detail += ": there is no header line (the file holds no list)";
   } else {
-    detail += ", line " + std::to_string(headerLine) + ": the header line's " +
-              (column == kIdx ? "first" : "second") + " field must be \"" + std::string(expected) +
-              "\", not \"" + std::string(found) + "\"";
+    detail += ", line " + std::to_string(headerLine) + ": the header line's " + (column == kIdx ? "first" : "second") +
+              " field must be \"" + std::string(expected) + "\", not \"" + std::string(found) + "\"";
   }
   return LoadError{kErrorWrongFile, std::move(detail)};
 }

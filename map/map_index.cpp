@@ -14,7 +14,9 @@ namespace {
 
 double degreesAsWritten(std::string_view text) noexcept { return scaleCoordinate(text) / 10000.0; }
 
-std::uint8_t lowByte(std::int32_t v) noexcept { return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) & 0xFFu); }
+std::uint8_t lowByte(std::int32_t v) noexcept {
+  return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) & 0xFFu);
+}
 
 // Squared distance from p to the segment a-b.
 double segmentDistance2(double px, double py, double ax, double ay, double bx, double by) noexcept {

@@ -38,7 +38,7 @@ struct WorldRect {
 };
 
 struct MapItem {
-  float x = 0, y = 0;  // first point in the plane
+  float x = 0, y = 0;                                  // first point in the plane
   float x2 = std::numeric_limits<float>::quiet_NaN();  // end point of a section, NaN for a point
   float y2 = std::numeric_limits<float>::quiet_NaN();
   std::uint32_t row = 0;

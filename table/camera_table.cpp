@@ -50,7 +50,10 @@ namespace {
 
 std::size_t varintSize(std::size_t v) noexcept {
   std::size_t n = 1;
-  while (v >= 0x80) { v >>= 7; ++n; }
+  while (v >= 0x80) {
+    v >>= 7;
+    ++n;
+  }
   return n;
 }
 
@@ -231,7 +234,8 @@ void CameraTable::setCells(std::size_t row, int firstColumn, std::span<const std
   if (row >= rows_.size() || firstColumn < 0 || firstColumn >= kColumnCount) return;
   RowCells cells = rowCells(rows_[row]);
   const std::size_t first = static_cast<std::size_t>(firstColumn);
-  std::copy_n(texts.begin(), std::min(texts.size(), cells.size() - first), cells.begin() + static_cast<std::ptrdiff_t>(first));
+  std::copy_n(texts.begin(), std::min(texts.size(), cells.size() - first),
+              cells.begin() + static_cast<std::ptrdiff_t>(first));
   // The new blob is written elsewhere before the row points to it, so the texts may be views
   // into the row's old cells; the old text stays until the next clear.
   Row changed = rows_[row];
@@ -283,9 +287,7 @@ void CameraTable::setItemData(std::size_t row, ItemData value) {
   if (row < rows_.size()) putItem(rows_[row], value);
 }
 
-ItemData CameraTable::itemData(std::size_t row) const noexcept {
-  return row < rows_.size() ? itemOf(rows_[row]) : 0;
-}
+ItemData CameraTable::itemData(std::size_t row) const noexcept { return row < rows_.size() ? itemOf(rows_[row]) : 0; }
 
 std::ptrdiff_t CameraTable::findByItemData(ItemData value) const noexcept {
   const auto it = std::find_if(rows_.begin(), rows_.end(), [&](const Row& r) { return itemOf(r) == value; });
@@ -313,8 +315,8 @@ void CameraTable::appendTable(CameraTable&& other, ItemData itemDataOffset) {
   rows_.reserve(rows_.size() + other.rows_.size());
   arena_->adopt(std::move(*other.arena_));
   for (KeptText& text : other.kept_) {
-    const bool known = std::any_of(kept_.begin(), kept_.end(),
-                                   [&](const KeptText& k) { return k.owner == text.owner; });
+    const bool known =
+        std::any_of(kept_.begin(), kept_.end(), [&](const KeptText& k) { return k.owner == text.owner; });
     if (!known) kept_.push_back(std::move(text));
   }
   for (Row row : other.rows_) {

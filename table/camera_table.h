@@ -24,8 +24,20 @@ inline constexpr int kColumnCount = 14;
 
 // Column numbers, in the order of the headings.
 enum Column : int {
-  kIdx = 0, kX, kY, kType, kSpd, kDtype, kDir,
-  kIdx2, kX2, kY2, kType2, kSpd2, kDtype2, kDir2,
+  kIdx = 0,
+  kX,
+  kY,
+  kType,
+  kSpd,
+  kDtype,
+  kDir,
+  kIdx2,
+  kX2,
+  kY2,
+  kType2,
+  kSpd2,
+  kDtype2,
+  kDir2,
 };
 
 struct ColumnInfo {
@@ -34,8 +46,19 @@ struct ColumnInfo {
 };
 
 inline constexpr std::array<ColumnInfo, kColumnCount> kColumns{{
-    {"IDX", 40}, {"X", 80}, {"Y", 80}, {"TYPE", 50}, {"SPD", 50}, {"DTYPE", 50}, {"DIR", 50},
-    {"IDX2", 40}, {"X2", 80}, {"Y2", 80}, {"TYPE2", 50}, {"SPD2", 50}, {"DTYPE2", 50},
+    {"IDX", 40},
+    {"X", 80},
+    {"Y", 80},
+    {"TYPE", 50},
+    {"SPD", 50},
+    {"DTYPE", 50},
+    {"DIR", 50},
+    {"IDX2", 40},
+    {"X2", 80},
+    {"Y2", 80},
+    {"TYPE2", 50},
+    {"SPD2", 50},
+    {"DTYPE2", 50},
     {"DIR2", 50},
 }};
 
@@ -123,9 +146,9 @@ class CameraTable {
   // 16 bytes: item data that a row's 29 bits cannot hold (negative or very large values) are
   // kept in wideItems_ and the row holds their index there.
   struct Row {
-    const char* text;            // the line, or the packed blob when `isBlob`
-    std::uint32_t size;          // the line's length
-    std::uint32_t item : 29;     // the item data, or its index in wideItems_ when `wideItem`
+    const char* text;         // the line, or the packed blob when `isBlob`
+    std::uint32_t size;       // the line's length
+    std::uint32_t item : 29;  // the item data, or its index in wideItems_ when `wideItem`
     std::uint32_t isBlob : 1;
     std::uint32_t typeAsThree : 1;
     std::uint32_t wideItem : 1;
@@ -141,7 +164,6 @@ class CameraTable {
   struct SortKey;  // a row's latitude in sortable form and its position
 
  private:
-
   Row lineRow(const char* text, std::uint32_t size, bool typeAsThree, ItemData itemData);
   Row blobRow(const unsigned char* blob, ItemData itemData);
   void putItem(Row& row, ItemData value);

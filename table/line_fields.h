@@ -16,8 +16,8 @@ namespace solvane {
 // The fields of one line: the first 14 (the table's columns) and how many there were in all.
 struct LineFields {
   std::array<std::string_view, kColumnCount> cells{};
-  std::size_t count = 0;          // fields on the line, at least 1
-  std::string_view last;          // the field after the last comma (or the whole line)
+  std::size_t count = 0;  // fields on the line, at least 1
+  std::string_view last;  // the field after the last comma (or the whole line)
   [[nodiscard]] std::size_t kept() const noexcept {
     return count < static_cast<std::size_t>(kColumnCount) ? count : kColumnCount;
   }

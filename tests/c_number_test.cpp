@@ -20,12 +20,31 @@ struct DoubleCase {
 
 TEST(ParseCDouble, ReadsTheLongestNumericPrefixLikeAtof) {
   const DoubleCase cases[] = {
-      {"37.5", 37.5},    {"37.5km", 37.5},  {" 37.5", 37.5},   {"\t+37.5", 37.5},
-      {"37,5", 37.0},    {"1e1", 10.0},     {"1E+2x", 100.0},  {"1e", 1.0},
-      {"1e+", 1.0},      {"-12.5", -12.5},  {".5", 0.5},       {"5.", 5.0},
-      {"", 0.0},         {"abc", 0.0},      {"-", 0.0},        {".", 0.0},
-      {"+.e3", 0.0},     {"0x10", 0.0},     {"inf", 0.0},      {"nan", 0.0},
-      {"  -0.00009", -0.00009},             {"1e-400", 0.0},   {"\x80" "5", 0.0},
+      {"37.5", 37.5},
+      {"37.5km", 37.5},
+      {" 37.5", 37.5},
+      {"\t+37.5", 37.5},
+      {"37,5", 37.0},
+      {"1e1", 10.0},
+      {"1E+2x", 100.0},
+      {"1e", 1.0},
+      {"1e+", 1.0},
+      {"-12.5", -12.5},
+      {".5", 0.5},
+      {"5.", 5.0},
+      {"", 0.0},
+      {"abc", 0.0},
+      {"-", 0.0},
+      {".", 0.0},
+      {"+.e3", 0.0},
+      {"0x10", 0.0},
+      {"inf", 0.0},
+      {"nan", 0.0},
+      {"  -0.00009", -0.00009},
+      {"1e-400", 0.0},
+      {"\x80"
+       "5",
+       0.0},
   };
   for (const auto& c : cases) EXPECT_EQ(parseCDouble(c.text), c.expected) << '"' << c.text << '"';
 }
@@ -88,8 +107,13 @@ TEST(ParseCInt, ReadsLikeAtoiAndSaturates) {
     const char* text;
     std::int32_t expected;
   } cases[] = {
-      {"42", 42},          {" -7x", -7},         {"+3", 3},           {"", 0},
-      {"x1", 0},           {"12.9", 12},         {"2147483647", 2147483647},
+      {"42", 42},
+      {" -7x", -7},
+      {"+3", 3},
+      {"", 0},
+      {"x1", 0},
+      {"12.9", 12},
+      {"2147483647", 2147483647},
       {"2147483648", std::numeric_limits<std::int32_t>::max()},
       {"-2147483648", std::numeric_limits<std::int32_t>::min()},
       {"-2147483649", std::numeric_limits<std::int32_t>::min()},
@@ -107,8 +131,8 @@ TEST(ScanNumbers, StopAtTheFirstByteThatCannotContinueTheNumber) {
       const char c = static_cast<char>(stop);
       if ((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E') continue;
       const std::string run = digits.substr(0, length);
-      for (const std::string& before : {std::string(), std::string("5."), std::string("-0."), std::string("1234567."),
-                                        std::string("-98765.")}) {
+      for (const std::string& before :
+           {std::string(), std::string("5."), std::string("-0."), std::string("1234567."), std::string("-98765.")}) {
         // Before any number, white space and a sign are read over; they are no stop.
         const bool leadIn = c == '+' || c == '-' || c == ' ' || (c >= '\t' && c <= '\r');
         if (before.empty() && length == 0 && leadIn) continue;
@@ -146,11 +170,20 @@ TEST(ScaleCoordinate, TruncatesTowardZeroAndFlagsOverflow) {
     const char* text;
     std::int32_t expected;
   } cases[] = {
-      {"12.3456", 123455},       {"-65.4321", -654321},     {"-0.00009", 0},
-      {"", 0},                   {"abc", 0},                {"180", 1800000},
-      {"180.0001", 1800001},     {"-90", -900000},          {"214748.3647", 2147483647},
-      {"214748.3648", INT32_MIN}, {"-214748.3648", -2147483648},
-      {"-214748.3649", INT32_MIN}, {"1e999", INT32_MIN},    {"-1e999", INT32_MIN},
+      {"12.3456", 123455},
+      {"-65.4321", -654321},
+      {"-0.00009", 0},
+      {"", 0},
+      {"abc", 0},
+      {"180", 1800000},
+      {"180.0001", 1800001},
+      {"-90", -900000},
+      {"214748.3647", 2147483647},
+      {"214748.3648", INT32_MIN},
+      {"-214748.3648", -2147483648},
+      {"-214748.3649", INT32_MIN},
+      {"1e999", INT32_MIN},
+      {"-1e999", INT32_MIN},
   };
   for (const auto& c : cases) EXPECT_EQ(scaleCoordinate(c.text), c.expected) << '"' << c.text << '"';
   EXPECT_EQ(scaleCoordinate(std::numeric_limits<double>::quiet_NaN()), INT32_MIN);

@@ -111,7 +111,8 @@ TEST(CameraTable, ItemDataOfAnyValueSurviveSortEditsAndAppends) {
   const ItemData values[] = {0, 1, (ItemData{1} << 29) - 1, ItemData{1} << 29, -1, INTPTR_MIN, INTPTR_MAX, 12345};
   CameraTable t;
   for (std::size_t i = 0; i < std::size(values); ++i) {
-    const std::string line = std::to_string(i) + ",127," + std::to_string(40 - static_cast<int>(i));  // reversed by the sort
+    const std::string line =
+        std::to_string(i) + ",127," + std::to_string(40 - static_cast<int>(i));  // reversed by the sort
     t.appendLine(line, false, values[i]);
   }
   t.setCell(2, kSpd, "80");
@@ -140,9 +141,8 @@ TEST(CompareByLatitude, ComparesAtofValues) {
     const char* b;
     int expected;
   } cases[] = {
-      {"37.5abc", "37.5", 0}, {" 37.5", "37.5", 0}, {"37,5", "37", 0}, {"1e1", "10", 0},
-      {"37.50", "37.5", 0},   {"", "0", 0},         {"abc", "-0.1", 1}, {"abc", "0.1", -1},
-      {"-5", "4", -1},        {"4", "-5", 1},
+      {"37.5abc", "37.5", 0}, {" 37.5", "37.5", 0}, {"37,5", "37", 0},  {"1e1", "10", 0}, {"37.50", "37.5", 0},
+      {"", "0", 0},           {"abc", "-0.1", 1},   {"abc", "0.1", -1}, {"-5", "4", -1},  {"4", "-5", 1},
   };
   for (const auto& c : cases) EXPECT_EQ(CompareByLatitude(c.a, c.b), c.expected) << c.a << " vs " << c.b;
 }
@@ -190,13 +190,16 @@ TEST(SplitFields, MatchesAPlainSplitForAnyLine) {
     const char* const end = line.data() + line.size();
     for (std::size_t nth = 1; nth <= plain.size(); ++nth) {
       // The n-th comma ends field n - 1; past the last field there is none.
-      const std::size_t expected = nth < plain.size() ? static_cast<std::size_t>(plain[nth - 1].data() + plain[nth - 1].size() - line.data()) : line.size();
+      const std::size_t expected =
+          nth < plain.size() ? static_cast<std::size_t>(plain[nth - 1].data() + plain[nth - 1].size() - line.data())
+                             : line.size();
       ASSERT_EQ(static_cast<std::size_t>(findNthComma(line.data(), end, static_cast<int>(nth)) - line.data()), expected)
           << line << " comma " << nth;
     }
     for (int column = 0; column < kColumnCount + 2; ++column) {
-      const std::string_view expected =
-          static_cast<std::size_t>(column) < plain.size() ? plain[static_cast<std::size_t>(column)] : std::string_view();
+      const std::string_view expected = static_cast<std::size_t>(column) < plain.size()
+                                            ? plain[static_cast<std::size_t>(column)]
+                                            : std::string_view();
       ASSERT_EQ(fieldOf(line, column), expected) << line << " column " << column;
     }
   }

@@ -56,8 +56,8 @@ class WriteFaults : public ::testing::Test {
   }
 
   static std::vector<std::string> convert(const fs::path& list, const fs::path& outDir, int seed) {
-    return {"convert", "--normal", list.string(), "--output-dir", outDir.string(), "--date", "2024-11-05",
-            "--seed", std::to_string(seed)};
+    return {"convert", "--normal",   list.string(), "--output-dir",      outDir.string(),
+            "--date",  "2024-11-05", "--seed",      std::to_string(seed)};
   }
 
   // A database from an earlier run, which a failed run must leave as it is.

@@ -49,8 +49,8 @@ class Cli : public ::testing::Test {
 const std::string kOneCamera = "IDX,X,Y\n1,127,37,1,60,0,0\n";
 
 TEST_F(Cli, ConvertsAndPrintsTheFullPath) {
-  const Outcome r = runSolvane(withOut({"convert", "--normal", write("n.txt", kOneCamera), "--date",
-                                        "2024-11-05", "--seed", "3"}));
+  const Outcome r =
+      runSolvane(withOut({"convert", "--normal", write("n.txt", kOneCamera), "--date", "2024-11-05", "--seed", "3"}));
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "DB Conversion end. [" + (out_ / "DB_241105.dbh").string() + "]\n");
   EXPECT_EQ(fs::file_size(out_ / "DB_241105.dbh"), 128u);
@@ -134,8 +134,10 @@ TEST_F(Cli, RunningOutOfMemoryIsAFailureNotACrash) {
 // Standard output carries the bytes as they are: no "\r" added before a "\n" (the Windows C
 // runtime's text mode would), so dump to standard output equals dump into a file.
 TEST_F(Cli, StandardOutputIsWrittenByteForByte) {
-  ASSERT_EQ(runSolvane(withOut({"convert", "--normal", write("n.txt", kOneCamera), "--date", "2024-11-05", "--seed",
-                                "3"})).exitCode, 0);
+  ASSERT_EQ(
+      runSolvane(withOut({"convert", "--normal", write("n.txt", kOneCamera), "--date", "2024-11-05", "--seed", "3"}))
+          .exitCode,
+      0);
   const std::string db = text(out_ / "DB_241105.dbh");
   for (const char* format : {"csv", "geojson"}) {
     const Outcome toStdout = runSolvane({"dump", db, "--format", format});
@@ -154,14 +156,15 @@ TEST_F(Cli, StandardOutputIsWrittenByteForByte) {
 // Folder and file names in other scripts reach every command intact (on Windows the ANSI
 // arguments would turn them into question marks) and come back in UTF-8 in the messages.
 TEST_F(Cli, NonAsciiNamesWorkInEveryCommand) {
-  const fs::path folder = dir_ / u8("\xEC\xB9\xB4\xEB\xA9\x94\xEB\x9D\xBC \xC3\x9Cn\xC3\xAF" "code");
+  const fs::path folder = dir_ / u8("\xEC\xB9\xB4\xEB\xA9\x94\xEB\x9D\xBC \xC3\x9Cn\xC3\xAF"
+                                    "code");
   fs::create_directories(folder / u8("\xE5\x87\xBA\xE5\x8A\x9B"));
   const fs::path list = folder / u8("Liste \xC3\xA4.txt");
   solvane::testing::writeAll(list, kOneCamera);
   const fs::path outDir = folder / u8("\xE5\x87\xBA\xE5\x8A\x9B");
   const fs::path db = outDir / "DB_241105.dbh";
-  Outcome r = runSolvane({"convert", "--normal", text(list), "--autodoria", "", "--output-dir", text(outDir),
-                          "--date", "2024-11-05", "--seed", "3"});
+  Outcome r = runSolvane({"convert", "--normal", text(list), "--autodoria", "", "--output-dir", text(outDir), "--date",
+                          "2024-11-05", "--seed", "3"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "DB Conversion end. [" + text(db) + "]\n");
   EXPECT_EQ(readAll(db).size(), 128u);
@@ -182,8 +185,8 @@ TEST_F(Cli, NonAsciiNamesWorkInEveryCommand) {
 TEST_F(Cli, HelpExplainsWithAnExample) {
   const Outcome r = runSolvane({"convert", "--help"});
   EXPECT_EQ(r.exitCode, 0);
-  for (const char* word : {"--normal", "--autodoria", "--output-dir", "--date", "--seed", "Example",
-                           "SOURCE_DATE_EPOCH"}) {
+  for (const char* word :
+       {"--normal", "--autodoria", "--output-dir", "--date", "--seed", "Example", "SOURCE_DATE_EPOCH"}) {
     EXPECT_NE(r.out.find(word), std::string::npos) << word;
   }
 }
@@ -277,7 +280,8 @@ TEST_F(Cli, StandardInputAndPipesGiveWhatTheSameBytesInAFileGive) {
   empty.standardInput = "";
   const Outcome fromEmptyPipe = runSolvane({"convert", "--normal", "-", "--output-dir", out_.string()}, empty);
   EXPECT_EQ(fromEmptyPipe.exitCode, 1);
-  EXPECT_EQ(fromEmptyPipe.err, "Error : Wrong DB file !!!\n\"(standard input)\": there is no header line (the file holds no list)\n");
+  EXPECT_EQ(fromEmptyPipe.err,
+            "Error : Wrong DB file !!!\n\"(standard input)\": there is no header line (the file holds no list)\n");
   EXPECT_FALSE(fs::exists(out_ / "DB_241105.dbh"));
 
   // Both lists cannot come through the one standard input.

@@ -62,7 +62,7 @@ TEST_F(Conversion, WritesASortedFileWhoseHeaderLengthChecksumAndFillAgree) {
                             "3,200.0,36.0,1,60,0,0\r\n"  // out of range: skipped
                             "4,126.9,-10.5,1,5,0,0\r\n"
                             "// 5,0,0\r\n"
-                            "6,,,1,60,0,0");              // no line feed: still a camera at 0,0
+                            "6,,,1,60,0,0");  // no line feed: still a camera at 0,0
   const auto sections = write("a.txt",
                               "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n"
                               "10,128.0,36.5,3,100,1,45\n11,128.1,36.6,3,100,1,50\n");
@@ -204,8 +204,20 @@ TEST(EncodeDatabase, TwoPartsGiveTheOneByOneFileWhereverRowsAreLeftOut) {
                        std::find(c.outOfRange.begin(), c.outOfRange.end(), i) != c.outOfRange.end();
       const std::string lat = out ? "95.5" : std::to_string(33.0 + static_cast<double>(i) * 1e-5);
       const std::string x2 = i % 7 == 0 ? "127.5" : "";
-      const std::vector<std::string> row{std::to_string(i), "126.9", lat, std::to_string(i % 40), "60", "1",
-                                         std::to_string(i % 360), "", x2, "37.5", "", "", "", "12"};
+      const std::vector<std::string> row{std::to_string(i),
+                                         "126.9",
+                                         lat,
+                                         std::to_string(i % 40),
+                                         "60",
+                                         "1",
+                                         std::to_string(i % 360),
+                                         "",
+                                         x2,
+                                         "37.5",
+                                         "",
+                                         "",
+                                         "",
+                                         "12"};
       const std::vector<std::string_view> views(row.begin(), row.end());
       table.appendRow(views, static_cast<ItemData>(i));
     }

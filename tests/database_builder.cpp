@@ -4,8 +4,7 @@
 
 namespace solvane {
 
-DatabaseBuilder::DatabaseBuilder(const Header& header, const RandomBlock& randomBlock,
-                                 std::size_t expectedRecords) {
+DatabaseBuilder::DatabaseBuilder(const Header& header, const RandomBlock& randomBlock, std::size_t expectedRecords) {
   bytes_.reserve(kHeaderSize + kRandomBlockSize + kRecordSize * (expectedRecords + 1) + 64);
   bytes_.insert(bytes_.end(), header.begin(), header.end());
   // The first copy of the header carries zeros where the length and checksum will go.

@@ -77,9 +77,9 @@ TEST(EncodeRecord, RangeTestOnTheFirstPointOnly) {
     const char* y;
     bool written;
   } cases[] = {
-      {"180", "90", true},      {"-180", "-90", true}, {"180.0001", "0", false},
-      {"0", "90.0001", false},  {"0", "-90.0001", false}, {"-180.0001", "0", false},
-      {"", "", true},           {"abc", "x", true},    {"1e999", "0", false},
+      {"180", "90", true},     {"-180", "-90", true},    {"180.0001", "0", false},
+      {"0", "90.0001", false}, {"0", "-90.0001", false}, {"-180.0001", "0", false},
+      {"", "", true},          {"abc", "x", true},       {"1e999", "0", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(encodeRecord({c.x, c.y, "1", "60"}, 0, 0).has_value(), c.written) << c.x << "," << c.y;
@@ -179,8 +179,7 @@ TEST(DatabaseFile, LengthsAndFillForEveryRecordCountModEight) {
     EXPECT_EQ(dataLength, 16 + 24 * n + 24) << n;
     EXPECT_EQ(file.size(), 16 + dataLength + fills[n % 8]) << n;
     EXPECT_EQ(file.size() % 64, 0u) << n;
-    const std::uint8_t check = static_cast<std::uint8_t>(
-        0x4A ^ xorBytes(std::span(file).subspan(16, 16 + 24 * n)));
+    const std::uint8_t check = static_cast<std::uint8_t>(0x4A ^ xorBytes(std::span(file).subspan(16, 16 + 24 * n)));
     EXPECT_EQ(file[15], check) << n;
   }
   // No record at all: 64 bytes, data length 40, checksum 0x4A ^ the random block.

@@ -32,8 +32,8 @@ TEST(ImportCli, MergesFilesWritesBothListsAndConvertAndCheckTakeThem) {
   EXPECT_EQ(normal.substr(0, 28), "IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n");
   EXPECT_NE(normal.find("\r\n4,127.1,37.1,1,30,0,\r\n"), std::string::npos) << normal;  // KML after CSV
 
-  const Outcome check = runSolvane({"check", "--normal", (dir / "Solvane.txt").string(), "--autodoria",
-                                    (dir / "Autodoria.txt").string()});
+  const Outcome check = runSolvane(
+      {"check", "--normal", (dir / "Solvane.txt").string(), "--autodoria", (dir / "Autodoria.txt").string()});
   // The lists load whole; check may still report the sources' own data (a DTYPE 2 without DIR).
   EXPECT_NE(check.out.find("13 rows, 13 records would be written (3 sections); problems: 0 skipped, 0 written at 0, "
                            "0 sections without end point"),
@@ -92,13 +92,14 @@ TEST(ImportCli, RegionOptionsDefaultsAndUsageErrors) {
   writeAll(dir / "area.geojson",
            R"({"type": "Polygon", "coordinates": [[[11, 48], [12, 48], [12, 48.45], [11, 48.45], [11, 48]],
                 [[11.69, 48.29], [11.71, 48.29], [11.71, 48.31], [11.69, 48.31], [11.69, 48.29]]]})");
-  Outcome r = runSolvane({"import", fixture("osm_cameras.osm"), "--within", (dir / "area.geojson").string(),
-                          "--bbox", "11.6,48,13,49", "--type", "7", "--dtype", "1", "--output-dir", dir.string()});
+  Outcome r = runSolvane({"import", fixture("osm_cameras.osm"), "--within", (dir / "area.geojson").string(), "--bbox",
+                          "11.6,48,13,49", "--type", "7", "--dtype", "1", "--output-dir", dir.string()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   // Inside both: nodes 2 and 4 (node 3 is in the hole, node 1 west of the box); the section
   // starting at node 10 (48.4) too. Outside: nodes 1 and 3, the relations starting at 48.6 and
   // 48.71 and so their camera nodes 12 and 20, which then stand alone.
-  EXPECT_EQ(readAll(dir / "Solvane.txt"), "IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n1,11.6,48.2,7,48,1,\r\n2,11.75,48.35,7,,1,\r\n");
+  EXPECT_EQ(readAll(dir / "Solvane.txt"),
+            "IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n1,11.6,48.2,7,48,1,\r\n2,11.75,48.35,7,,1,\r\n");
   EXPECT_NE(r.out.find("6 outside the region"), std::string::npos) << r.out;
   writeAll(dir / "Autodoria.txt", "an older list\n");
   r = runSolvane({"import", fixture("gpx_waypoints.gpx"), "--output-dir", dir.string()});

@@ -226,10 +226,10 @@ TEST(ImportValues, MaxspeedAndDirectionTexts) {
     std::optional<std::int64_t> kmh;
     bool noted;
   };
-  for (const Case& c : {Case{"50", 50, false}, Case{"50 km/h", 50, false}, Case{"30 mph", 48, false},
-                        Case{"27.5 mph", 44, false}, Case{"10 knots", 19, false}, Case{"DE:urban", std::nullopt, true},
-                        Case{"none", std::nullopt, true}, Case{"signals", std::nullopt, true},
-                        Case{"50;30", 50, true}, Case{"50 furlongs", std::nullopt, true}}) {
+  for (const Case& c :
+       {Case{"50", 50, false}, Case{"50 km/h", 50, false}, Case{"30 mph", 48, false}, Case{"27.5 mph", 44, false},
+        Case{"10 knots", 19, false}, Case{"DE:urban", std::nullopt, true}, Case{"none", std::nullopt, true},
+        Case{"signals", std::nullopt, true}, Case{"50;30", 50, true}, Case{"50 furlongs", std::nullopt, true}}) {
     std::string note;
     EXPECT_EQ(maxspeedKmh(c.text, note), c.kmh) << c.text;
     EXPECT_EQ(!note.empty(), c.noted) << c.text;

@@ -11,8 +11,13 @@ namespace {
 // Sizes around the large-block threshold and the 2 MB page: every byte of each block must be
 // usable and hold its value while the other blocks come and go.
 TEST(LargeMemory, BlocksOfEverySizeHoldTheirBytes) {
-  const std::size_t sizes[] = {1, kLargeBlock - 1, kLargeBlock, kLargeBlock + 1, (std::size_t{2} << 20) - 1,
-                               std::size_t{2} << 20, (std::size_t{5} << 20) + 3};
+  const std::size_t sizes[] = {1,
+                               kLargeBlock - 1,
+                               kLargeBlock,
+                               kLargeBlock + 1,
+                               (std::size_t{2} << 20) - 1,
+                               std::size_t{2} << 20,
+                               (std::size_t{5} << 20) + 3};
   std::vector<LargeBytes> blocks;
   for (const std::size_t size : sizes) {
     LargeBytes block = makeLargeBytes(size);

@@ -31,8 +31,8 @@ std::uint64_t fnv1a(const std::vector<char>& bytes) {
 TEST(LargeTable, SortKeepsLoadOrderAmongEqualLatitudesAcrossBothHalves) {
   // 100k rows drawn from a handful of latitude texts, several of them equal in value
   // ("37.5", "37.50", " 37.5"), so ties straddle the point where the halves are merged.
-  const char* latitudes[] = {"37.5", "37.50", " 37.5", "-12", "abc", "", "0", "-0.0", "90", "1e1",
-                             "1e999", "-1e999", "-1e-999", "-37.5", "4.9e-324"};
+  const char* latitudes[] = {"37.5", "37.50", " 37.5", "-12",    "abc",     "",      "0",       "-0.0",
+                             "90",   "1e1",   "1e999", "-1e999", "-1e-999", "-37.5", "4.9e-324"};
   CameraTable table;
   constexpr std::size_t kRows = 100'000;
   std::vector<std::pair<double, std::size_t>> expected;
@@ -43,8 +43,7 @@ TEST(LargeTable, SortKeepsLoadOrderAmongEqualLatitudesAcrossBothHalves) {
     table.appendRow(cells, static_cast<ItemData>(i + 1));
     expected.emplace_back(parseCDouble(y), i);
   }
-  std::stable_sort(expected.begin(), expected.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   table.sortByLatitude();
   ASSERT_EQ(table.rowCount(), kRows);
   for (std::size_t pos = 0; pos < kRows; ++pos) {

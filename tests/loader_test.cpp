@@ -60,19 +60,27 @@ const std::string kHead = "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n";
 
 TEST(NormalList, Cases) {
   const NormalCase cases[] = {
-      {"crlf data line with TYPE 2", "IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n1,127.1,37.5,2,60,1,90\r\n",
-       {"1|127.1|37.5|3|60|1|90#1"}, nullptr},
-      {"empty TYPE becomes 3, other TYPEs stay", kHead + "1,1,2,,60,0,0\n2,1,2,02,60,0,0\n3,1,2, 2,9,0,0\n",
-       {"1|1|2|3|60|0|0#1", "2|1|2|02|60|0|0#2", "3|1|2| 2|9|0|0#3"}, nullptr},
+      {"crlf data line with TYPE 2",
+       "IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n1,127.1,37.5,2,60,1,90\r\n",
+       {"1|127.1|37.5|3|60|1|90#1"},
+       nullptr},
+      {"empty TYPE becomes 3, other TYPEs stay",
+       kHead + "1,1,2,,60,0,0\n2,1,2,02,60,0,0\n3,1,2, 2,9,0,0\n",
+       {"1|1|2|3|60|0|0#1", "2|1|2|02|60|0|0#2", "3|1|2| 2|9|0|0#3"},
+       nullptr},
       {"TYPE ending its line is stored as read", kHead + "1,1,2,2\n", {"1|1|2|2#1"}, nullptr},
       {"rule touches column 3 only", kHead + "2,2,2,5,2,,2\n", {"2|2|2|5|2||2#1"}, nullptr},
       {"comments anywhere keep item data without gaps",
-       "// top\n" + kHead + "// mid,1,2\n1,a\n//x\n2,b\n// end\n", {"1|a#1", "2|b#2"}, nullptr},
+       "// top\n" + kHead + "// mid,1,2\n1,a\n//x\n2,b\n// end\n",
+       {"1|a#1", "2|b#2"},
+       nullptr},
       {"not comments", kHead + " //a,1\nx,//b\n", {" //a|1#1", "x|//b#2"}, nullptr},
       {"empty lines and bare CRs leave no row", "\n\r\n" + kHead + "\n\r\r\n1,a\n\n", {"1|a#1"}, nullptr},
       {"CR inside a field vanishes", kHead + "1,12\r.5,3\r\r7\n", {"1|12.5|37#1"}, nullptr},
-      {"line of sixteen fields keeps fourteen", kHead + "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15\n",
-       {"0|1|2|3|4|5|6|7|8|9|10|11|12|13#1"}, nullptr},
+      {"line of sixteen fields keeps fourteen",
+       kHead + "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15\n",
+       {"0|1|2|3|4|5|6|7|8|9|10|11|12|13#1"},
+       nullptr},
       {"line without a comma fills column 0", kHead + "lonely\n", {"lonely#1"}, nullptr},
       {"a lone comma makes an empty row", kHead + ",\n", {"#1"}, nullptr},
       {"quotes and blanks are plain bytes", kHead + "\"1\", 2 ,x\n", {"\"1\"| 2 |x#1"}, nullptr},
@@ -99,15 +107,15 @@ TEST(NormalList, HandsOutEachRowsLineFieldsAndTypeRule) {
   CameraTable t;
   std::vector<RowSource> sources;
   ASSERT_FALSE(parseNormalList("// top\r\n" + kHead +
-                                   "1,1,2,2,x\r\n"     // 3: "2" ended by a comma
-                                   "\n"                 // 4
-                                   "2,1,2,,x\n"         // 5: empty, ended by a comma
-                                   "// 3,1,2,2,x\n"     // 6: a comment
-                                   "4,1,2,2\n"          // 7: TYPE ends the line: stored as read
-                                   "5,1,2,02,x\n"       // 8
-                                   "6,1,2, 2,x\n"       // 9
+                                   "1,1,2,2,x\r\n"        // 3: "2" ended by a comma
+                                   "\n"                   // 4
+                                   "2,1,2,,x\n"           // 5: empty, ended by a comma
+                                   "// 3,1,2,2,x\n"       // 6: a comment
+                                   "4,1,2,2\n"            // 7: TYPE ends the line: stored as read
+                                   "5,1,2,02,x\n"         // 8
+                                   "6,1,2, 2,x\n"         // 9
                                    "7,1,2,3,x,5,6,7,8\n"  // 10: nine fields
-                                   "8,1,2,2,",           // 11: last line without a line feed
+                                   "8,1,2,2,",            // 11: last line without a line feed
                                true, t, "n.txt", 0, &sources));
   EXPECT_EQ(dump(sources), (Rows{"3:5+2", "5:5+empty", "7:4", "8:5", "9:5", "10:9", "11:5+2"}));
   ASSERT_EQ(sources.size(), t.rowCount());
@@ -140,12 +148,12 @@ TEST(NormalList, ParsedInTwoPartsLikeInOne) {
   };
   const Input inputs[] = {
       {"// top\r\n\n" + kHead + "1,a,2,2\r\n// mid\n2,b\r,3\n\n3,c\n4,d,e", true},
-      {"// a\n// b\n\n// c\nIDX,X\n1,a\n", true},              // header after most cuts
-      {"// a\n\n//b\nIDX,Lon,Y\n1,2,3\n2,3\n", true},          // wrong header, named by line
-      {"// a\n// b\n\n", true},                                    // no header at all
-      {kHead + "1,a\n2,b,2,2,pending", false},                    // read stopped in a line
-      {kHead + "1,a\n2,b\n", false},                              // read stopped after a line
-      {"// a\n\nIDX,X\n1,a\n2,b\r\n\r\r", true},                 // tail of carriage returns
+      {"// a\n// b\n\n// c\nIDX,X\n1,a\n", true},      // header after most cuts
+      {"// a\n\n//b\nIDX,Lon,Y\n1,2,3\n2,3\n", true},  // wrong header, named by line
+      {"// a\n// b\n\n", true},                        // no header at all
+      {kHead + "1,a\n2,b,2,2,pending", false},         // read stopped in a line
+      {kHead + "1,a\n2,b\n", false},                   // read stopped after a line
+      {"// a\n\nIDX,X\n1,a\n2,b\r\n\r\r", true},       // tail of carriage returns
   };
   for (const Input& in : inputs) {
     CameraTable one;
@@ -179,28 +187,40 @@ const std::string kAHead = "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n";
 
 TEST(AutodoriaList, Cases) {
   const AutodoriaCase cases[] = {
-      {"a pair of seven-field lines", kAHead + "1,1.1,2.1,2,80,1,10\n2,1.2,2.2,,80,1,20\n",
-       {"1|1.1|2.1|2|80|1|10|2|1.2|2.2||80|1|20#1"}, nullptr},
+      {"a pair of seven-field lines",
+       kAHead + "1,1.1,2.1,2,80,1,10\n2,1.2,2.2,,80,1,20\n",
+       {"1|1.1|2.1|2|80|1|10|2|1.2|2.2||80|1|20#1"},
+       nullptr},
       {"header only", kAHead, {}, nullptr},
       {"header with one comma", "IDX,\n", {}, nullptr},
-      {"six-field first line shifts the second", kAHead + "1,2,3,4,5,6\na,b,c,d,e,f,g\n",
-       {"1|2|3|4|5|6|a|b|c|d|e|f|g#1"}, nullptr},
+      {"six-field first line shifts the second",
+       kAHead + "1,2,3,4,5,6\na,b,c,d,e,f,g\n",
+       {"1|2|3|4|5|6|a|b|c|d|e|f|g#1"},
+       nullptr},
       {"eight-field first line drops the second's seventh",
-       kAHead + "1,2,3,4,5,6,7,8\na,b,c,d,e,f,g\n", {"1|2|3|4|5|6|7|8|a|b|c|d|e|f#1"}, nullptr},
-      {"ends after a first line", kAHead + "1,2,3,4,5,6,7\n2,2,3,4,5,6,7\n3,x,y,3,80,1,0\n",
-       {"1|2|3|4|5|6|7|2|2|3|4|5|6|7#1", "3|x|y|3|80|1|0#0"}, nullptr},
+       kAHead + "1,2,3,4,5,6,7,8\na,b,c,d,e,f,g\n",
+       {"1|2|3|4|5|6|7|8|a|b|c|d|e|f#1"},
+       nullptr},
+      {"ends after a first line",
+       kAHead + "1,2,3,4,5,6,7\n2,2,3,4,5,6,7\n3,x,y,3,80,1,0\n",
+       {"1|2|3|4|5|6|7|2|2|3|4|5|6|7#1", "3|x|y|3|80|1|0#0"},
+       nullptr},
       {"stop line without a comma", kAHead + "1,a\n2,b\n//end\n3,c\n4,d\n", {"1|a|2|b#1"}, nullptr},
       {"stop line of three fields as a first line", kAHead + "1,a\n2,b\n5,6,//x\n", {"1|a|2|b#1", "5|6#0"}, nullptr},
       {"// in the first field is no stop line", kAHead + "//1,a\n2,b\n", {"//1|a|2|b#1"}, nullptr},
-      {"blank lines are skipped", "\n" + kAHead + "\r\n1,a\n\n2,b\n\n3,c\n\r\n4,d\n",
-       {"1|a|2|b#1", "3|c|4|d#2"}, nullptr},
+      {"blank lines are skipped",
+       "\n" + kAHead + "\r\n1,a\n\n2,b\n\n3,c\n\r\n4,d\n",
+       {"1|a|2|b#1", "3|c|4|d#2"},
+       nullptr},
       {"last line without a line feed", kAHead + "1,a\n2,b", {"1|a|2|b#1"}, nullptr},
       {"CRs vanish", "IDX,X\r\n1,a\r\n2,b\r\r\n", {"1|a|2|b#1"}, nullptr},
       {"IDX without a comma", "IDX\n", {}, "Error : Wrong DB file !!!"},
       {"header first field lower case", "idx,X\n", {"idx|X#0"}, "Error : Wrong DB file !!!"},
       {"header first field with a blank", " IDX,X\n", {" IDX|X#0"}, "Error : Wrong DB file !!!"},
       {"empty file", "", {}, "Error : Wrong DB file !!!"},
-      {"a non-empty line without a comma", kAHead + "1,a\nstray\n2,b\n", {"IDX|X|Y|TYPE|SPD|DTYPE|DIR#0", "1|a#0"},
+      {"a non-empty line without a comma",
+       kAHead + "1,a\nstray\n2,b\n",
+       {"IDX|X|Y|TYPE|SPD|DTYPE|DIR#0", "1|a#0"},
        "Error : Wrong DB file !!!"},
   };
   for (const auto& c : cases) {
@@ -214,14 +234,14 @@ TEST(AutodoriaList, Cases) {
 TEST(AutodoriaList, HandsOutEachSectionsTwoLines) {
   CameraTable t;
   std::vector<RowSource> sources;
-  ASSERT_FALSE(parseAutodoriaList("\n" + kAHead +      // 1, 2
-                                      "1,a\n"            // 3
-                                      "\r\n"            // 4
-                                      "2,b,c\n"          // 5
+  ASSERT_FALSE(parseAutodoriaList("\n" + kAHead +          // 1, 2
+                                      "1,a\n"              // 3
+                                      "\r\n"               // 4
+                                      "2,b,c\n"            // 5
                                       "3,1,2,3,4,5,6,7\n"  // 6: eight fields
-                                      "4,d\n"            // 7
-                                      "5,e\n"            // 8: its end point never comes
-                                      "6,f,//stop\n"     // 9
+                                      "4,d\n"              // 7
+                                      "5,e\n"              // 8: its end point never comes
+                                      "6,f,//stop\n"       // 9
                                       "7,g\n",
                                   true, t, "a.txt", &sources));
   EXPECT_EQ(dump(sources), (Rows{"3:2>5:3", "6:8>7:2", "8:2"}));

@@ -140,8 +140,8 @@ TEST(MapIndex, ForEachNearVisitsEveryItemInTheRectangle) {
     const double x = lon(rng), y = lat(rng);
     if (i % 10 == 0) {
       const double len = i % 100 == 0 ? 3.0 : 1.0;  // some longer than a cell
-      addRow(t, {"1", std::to_string(x), std::to_string(y), "3", "80", "0", "0", "2",
-                 std::to_string(x + d(rng) * len), std::to_string(y + d(rng) * len), "3", "80", "0", "0"});
+      addRow(t, {"1", std::to_string(x), std::to_string(y), "3", "80", "0", "0", "2", std::to_string(x + d(rng) * len),
+                 std::to_string(y + d(rng) * len), "3", "80", "0", "0"});
     } else {
       addRow(t, {"1", std::to_string(x), std::to_string(y), "1", "60", "0", "0"});
     }

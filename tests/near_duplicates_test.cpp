@@ -19,7 +19,8 @@ double vincentyMetres(GeoPoint p, GeoPoint q) {
   constexpr double a = wgs84::kA, f = wgs84::kF, b = a * (1 - f);
   constexpr double rad = std::numbers::pi / 180.0;
   const double L = (q.longitude - p.longitude) * rad;
-  const double U1 = std::atan((1 - f) * std::tan(p.latitude * rad)), U2 = std::atan((1 - f) * std::tan(q.latitude * rad));
+  const double U1 = std::atan((1 - f) * std::tan(p.latitude * rad)),
+               U2 = std::atan((1 - f) * std::tan(q.latitude * rad));
   const double sinU1 = std::sin(U1), cosU1 = std::cos(U1), sinU2 = std::sin(U2), cosU2 = std::cos(U2);
   double lambda = L, sinSigma = 0, cosSigma = 0, sigma = 0, cos2Alpha = 0, cos2SigmaM = 0;
   for (int k = 0; k < 200; ++k) {
@@ -40,11 +41,11 @@ double vincentyMetres(GeoPoint p, GeoPoint q) {
   const double u2 = cos2Alpha * (a * a - b * b) / (b * b);
   const double A = 1 + u2 / 16384 * (4096 + u2 * (-768 + u2 * (320 - 175 * u2)));
   const double B = u2 / 1024 * (256 + u2 * (-128 + u2 * (74 - 47 * u2)));
-  const double dSigma = B * sinSigma *
-                        (cos2SigmaM + B / 4 *
-                                          (cosSigma * (-1 + 2 * cos2SigmaM * cos2SigmaM) -
-                                           B / 6 * cos2SigmaM * (-3 + 4 * sinSigma * sinSigma) *
-                                               (-3 + 4 * cos2SigmaM * cos2SigmaM)));
+  const double dSigma =
+      B * sinSigma *
+      (cos2SigmaM + B / 4 *
+                        (cosSigma * (-1 + 2 * cos2SigmaM * cos2SigmaM) -
+                         B / 6 * cos2SigmaM * (-3 + 4 * sinSigma * sinSigma) * (-3 + 4 * cos2SigmaM * cos2SigmaM)));
   return b * A * (sigma - dSigma);
 }
 
@@ -54,7 +55,8 @@ GeoPoint offset(GeoPoint p, double metres, double bearing) {
   constexpr double rad = std::numbers::pi / 180.0, r = 6371008.8;
   const double d = metres / r, br = bearing * rad, la = p.latitude * rad, lo = p.longitude * rad;
   const double la2 = std::asin(std::sin(la) * std::cos(d) + std::cos(la) * std::sin(d) * std::cos(br));
-  const double lo2 = lo + std::atan2(std::sin(br) * std::sin(d) * std::cos(la), std::cos(d) - std::sin(la) * std::sin(la2));
+  const double lo2 =
+      lo + std::atan2(std::sin(br) * std::sin(d) * std::cos(la), std::cos(d) - std::sin(la) * std::sin(la2));
   double lon = lo2 / rad;
   if (lon > 180) lon -= 360;
   if (lon < -180) lon += 360;
@@ -69,7 +71,7 @@ TEST(Geodesy, DistanceWithinAHundredthOfAPercentOfTheGeodesicEverywhere) {
   for (int k = 0; k < 20000; ++k) {
     GeoPoint p{lat(rng), lon(rng)};
     if (k % 4 == 0) p.latitude = std::copysign(89.99 + 0.01 * std::fabs(lat(rng)) / 90, p.latitude);  // near a pole
-    if (k % 4 == 1) p.longitude = std::copysign(179.999, p.longitude);                                   // the antimeridian
+    if (k % 4 == 1) p.longitude = std::copysign(179.999, p.longitude);  // the antimeridian
     const GeoPoint q = offset(p, std::exp(logMetres(rng)), bearing(rng));
     const double ref = vincentyMetres(p, q);
     if (ref < 1.0) continue;
@@ -141,12 +143,9 @@ TEST(NearDuplicates, GridFindsTheSameGroupsAsAllPairs) {
     double spread;  // metres
   };
   const Case cases[] = {
-      {"mid latitudes", {37.5, 127.0}, 2000},
-      {"equator", {0.0, 10.0}, 1500},
-      {"antimeridian", {-16.5, 180.0}, 1500},
-      {"north pole", {90.0, 0.0}, 800},
-      {"south pole", {-89.9995, 45.0}, 800},
-      {"high latitude", {78.2, 15.6}, 1500},
+      {"mid latitudes", {37.5, 127.0}, 2000}, {"equator", {0.0, 10.0}, 1500},
+      {"antimeridian", {-16.5, 180.0}, 1500}, {"north pole", {90.0, 0.0}, 800},
+      {"south pole", {-89.9995, 45.0}, 800},  {"high latitude", {78.2, 15.6}, 1500},
   };
   for (const Case& c : cases) {
     for (const double near : {0.5, 5.0, 20.0, 150.0}) {

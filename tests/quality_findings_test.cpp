@@ -88,21 +88,37 @@ TEST(QualityFindings, EachFindingAndItsAbsenceAcrossTheThreshold) {
       {"speedMissing", true, {section("3,9,1,0", "10,50.01,3,9,1,0")}, {section("3,10,1,0", "10,50.01,3,10,1,0")}},
       // 9 of 10 TYPE 1 points carry a speed, so the tenth lost it; 8 of 10 is not enough.
       {"speedMissing", false, speedTypeList(9, 1), speedTypeList(8, 2)},
-      {"sectionSameSpot", true, {section("3,80,1,0", "10,50.000005,3,80,1,0")}, {section("3,80,1,0", "10,50.00002,3,80,1,0")}},
-      {"sectionShort", false, {section("3,80,1,0", "10,50.0017,3,80,1,0")}, {section("3,80,1,0", "10,50.0019,3,80,1,0")}},
+      {"sectionSameSpot",
+       true,
+       {section("3,80,1,0", "10,50.000005,3,80,1,0")},
+       {section("3,80,1,0", "10,50.00002,3,80,1,0")}},
+      {"sectionShort",
+       false,
+       {section("3,80,1,0", "10,50.0017,3,80,1,0")},
+       {section("3,80,1,0", "10,50.0019,3,80,1,0")}},
       {"sectionLong", false, {section("3,80,1,0", "10,50.455,3,80,1,0")}, {section("3,80,1,0", "10,50.445,3,80,1,0")}},
       {"sectionEndFar", true, {section("3,80,1,0", "10,52.71,3,80,1,0")}, {section("3,80,1,0", "10,52.69,3,80,1,0")}},
       {"sectionSpeeds", false, {section("3,80,1,0", "10,50.01,3,100,1,0")}, {section("3,80,1,0", "10,50.01,3,80,1,0")}},
-      {"sectionDirection", false, {section("3,80,1,91", "10,50.01,3,80,1,0")}, {section("3,80,1,89", "10,50.01,3,80,1,0")}},
-      {"sectionDirection", false, {section("3,80,1,269", "10,50.01,3,80,1,0")}, {section("3,80,1,271", "10,50.01,3,80,1,0")}},
+      {"sectionDirection",
+       false,
+       {section("3,80,1,91", "10,50.01,3,80,1,0")},
+       {section("3,80,1,89", "10,50.01,3,80,1,0")}},
+      {"sectionDirection",
+       false,
+       {section("3,80,1,269", "10,50.01,3,80,1,0")},
+       {section("3,80,1,271", "10,50.01,3,80,1,0")}},
       // Exchanged, the first row falls inside the area's fences (lon up to about 13.3); one
       // exchanged to lon 13.6 does not.
       {"swappedCoordinates", true, withArea({"1,50.5,13.0,3,100,0,0"}), withArea({"1,50.5,13.6,3,100,0,0"})},
       {"swappedCoordinates", true, withArea({"1,50.5,10.5,3,100,0,0"}), area()},
       // 0.00017 degree of latitude is 18.9 m, 0.00019 is 21.1 m.
-      {"nearDuplicate", false, {"1,10.5,50.5,1,60,1,90", "2,10.5,50.50017,1,60,1,90"},
+      {"nearDuplicate",
+       false,
+       {"1,10.5,50.5,1,60,1,90", "2,10.5,50.50017,1,60,1,90"},
        {"1,10.5,50.5,1,60,1,90", "2,10.5,50.50019,1,60,1,90"}},
-      {"nearCluster", false, {"1,10.5,50.5,1,60,1,90", "2,10.5,50.50017,1,60,1,90", "3,10.5,50.50034,1,60,1,90"},
+      {"nearCluster",
+       false,
+       {"1,10.5,50.5,1,60,1,90", "2,10.5,50.50017,1,60,1,90", "3,10.5,50.50034,1,60,1,90"},
        {"1,10.5,50.5,1,60,1,90", "2,10.5,50.50017,1,60,1,90", "3,10.5,50.50036,1,60,1,90"}},
   };
   for (const Case& c : cases) {
@@ -133,20 +149,25 @@ TEST(QualityFindings, NearDuplicateSaysHowFarAndWhatAgrees) {
   EXPECT_EQ(text({"1,10.5,50.5,1,60,0,0", "1,10.5,50.5001,3,80,1,0,2,10.5,50.6,3,80,1,0"}),
             "near duplicate: 11.1 m from row 2, TYPE 1 and 16, speeds 60 and 80, a point and a section start");
   // --near 10 leaves them apart, --near 0 turns the search off.
-  EXPECT_EQ(find(findingsOf({"1,10.5,50.5,1,60,0,0", "2,10.5,50.5001,1,60,0,0"}, {.nearMetres = 10}), "nearDuplicate", 0), nullptr);
-  EXPECT_EQ(find(findingsOf({"1,10.5,50.5,1,60,0,0", "2,10.5,50.5,1,60,0,0"}, {.nearMetres = 0}), "nearDuplicate", 0), nullptr);
+  EXPECT_EQ(
+      find(findingsOf({"1,10.5,50.5,1,60,0,0", "2,10.5,50.5001,1,60,0,0"}, {.nearMetres = 10}), "nearDuplicate", 0),
+      nullptr);
+  EXPECT_EQ(find(findingsOf({"1,10.5,50.5,1,60,0,0", "2,10.5,50.5,1,60,0,0"}, {.nearMetres = 0}), "nearDuplicate", 0),
+            nullptr);
 }
 
 TEST(QualityFindings, ClusterIsReportedOnceWithItsSize) {
   std::vector<std::string> lines;
-  for (int k = 0; k < 1000; ++k) lines.push_back(std::to_string(k) + ",10.5,50.5000" + std::to_string(k % 7) + ",1,60,1,90");
+  for (int k = 0; k < 1000; ++k)
+    lines.push_back(std::to_string(k) + ",10.5,50.5000" + std::to_string(k % 7) + ",1,60,1,90");
   // k % 7 spreads them over 0.00006 degree (7 m) of latitude.
   const std::vector<QualityFinding> all = findingsOf(lines);
   ASSERT_EQ(all.size(), 1u);
   EXPECT_STREQ(all[0].kind, "nearCluster");
   EXPECT_EQ(all[0].groupSize, 1000u);
   EXPECT_EQ(all[0].others.size(), 999u);
-  EXPECT_EQ(all[0].text.rfind("near duplicates: 1000 rows within 6.7 m of this one (row 2, row 3,", 0), 0u) << all[0].text;
+  EXPECT_EQ(all[0].text.rfind("near duplicates: 1000 rows within 6.7 m of this one (row 2, row 3,", 0), 0u)
+      << all[0].text;
 }
 
 TEST(QualityFindings, SectionBoundsFollowTheOptions) {
@@ -186,7 +207,8 @@ TEST(TableFindings, EveryMemberOfAGroupSaysWhereItBelongsAndProblemsComeFirst) {
   EXPECT_EQ(f.text(1), "near duplicates: one of 3 rows within 33.4 m of row 1");
   EXPECT_EQ(f.text(2), "near duplicates: one of 3 rows within 33.4 m of row 1");
   EXPECT_EQ(f.text(3), "near duplicate: 11.1 m from row 5, same TYPE, speeds 60 and 65");
-  EXPECT_EQ(f.text(4), "DIR 400 is outside 0..360 for DTYPE 1: written as half-direction 110; near duplicate: 11.1 m from row 4");
+  EXPECT_EQ(f.text(4),
+            "DIR 400 is outside 0..360 for DTYPE 1: written as half-direction 110; near duplicate: 11.1 m from row 4");
   EXPECT_FALSE(f.problem(3));
   EXPECT_TRUE(f.problem(4));
   EXPECT_EQ(f.problemRows(), std::vector<std::uint32_t>{4});

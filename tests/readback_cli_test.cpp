@@ -80,7 +80,8 @@ class Readback : public ::testing::Test {
   // Converts the example lists into dir_/DB_241105.dbh.
   fs::path convertExamples() {
     const Outcome c = run("convert --normal " SOLVANE_EXAMPLES "/Solvane.txt --autodoria " SOLVANE_EXAMPLES
-                          "/Autodoria.txt --date 2024-11-05 --seed 1 --output-dir " + q(dir_));
+                          "/Autodoria.txt --date 2024-11-05 --seed 1 --output-dir " +
+                          q(dir_));
     EXPECT_EQ(c.exitCode, 0) << c.err;
     return dir_ / "DB_241105.dbh";
   }
@@ -126,7 +127,7 @@ TEST_F(Readback, InspectExitCodesAndReport) {
   EXPECT_NE(r.out.find("{\"offset\": 15, \"what\": \"stored checksum"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"records\": {\"total\": 360, \"onePoint\": 324, \"twoPoint\": 36"), std::string::npos);
 
-  EXPECT_EQ(run("inspect").exitCode, 2);              // usage
+  EXPECT_EQ(run("inspect").exitCode, 2);  // usage
   EXPECT_EQ(run("inspect --format xml " + q(db)).exitCode, 2);
 }
 
@@ -250,23 +251,23 @@ class Check : public Readback {
   void SetUp() override {
     Readback::SetUp();
     normal_ = write("n.txt",
-                    "IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n"                        // 1
-                    "1,127.0,37.5,2,60,0,90\r\n"                            // 2 TYPE rule
-                    "// a comment\r\n"                                      // 3
-                    "2,200.5,36.0,1,60,0,0\r\n"                             // 4 skipped (X)
-                    "3,,36.0,,60,0,0\r\n"                                   // 5 X empty; empty TYPE
-                    "\r\n"                                                  // 6
-                    "4,127.0,37.5,1,60,0,0\r\n"                             // 7 same place as line 2
-                    "5,127.1,37.6,1,60,0,0,6,127.2,37.7,1,60,0,0,99\r\n"    // 8 16 fields: a section
-                    "6,127.2,37.8,2\r\n");                                  // 9 TYPE ends the line: kept
+                    "IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n"                      // 1
+                    "1,127.0,37.5,2,60,0,90\r\n"                          // 2 TYPE rule
+                    "// a comment\r\n"                                    // 3
+                    "2,200.5,36.0,1,60,0,0\r\n"                           // 4 skipped (X)
+                    "3,,36.0,,60,0,0\r\n"                                 // 5 X empty; empty TYPE
+                    "\r\n"                                                // 6
+                    "4,127.0,37.5,1,60,0,0\r\n"                           // 7 same place as line 2
+                    "5,127.1,37.6,1,60,0,0,6,127.2,37.7,1,60,0,0,99\r\n"  // 8 16 fields: a section
+                    "6,127.2,37.8,2\r\n");                                // 9 TYPE ends the line: kept
     autodoria_ = write("a.txt",
-                       "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n"   // 1
-                       "1,127.3,37.1,3,80,1,90\n"       // 2
-                       "2,127.4,37.2,3,80,1,90\n"       // 3
-                       "\n"                             // 4 skipped by the loader
-                       "3,127.5,95.0,3,80,1,90\n"       // 5 skipped (Y)
-                       "4,127.6,37.3,3,80,1,90\n"       // 6
-                       "5,127.7,abc,3,80,1,90\n");      // 7 Y no number, and no end point
+                       "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n"  // 1
+                       "1,127.3,37.1,3,80,1,90\n"      // 2
+                       "2,127.4,37.2,3,80,1,90\n"      // 3
+                       "\n"                            // 4 skipped by the loader
+                       "3,127.5,95.0,3,80,1,90\n"      // 5 skipped (Y)
+                       "4,127.6,37.3,3,80,1,90\n"      // 6
+                       "5,127.7,abc,3,80,1,90\n");     // 7 Y no number, and no end point
   }
   fs::path normal_, autodoria_;
 };
@@ -282,9 +283,9 @@ TEST_F(Check, ReportsEveryFindingWithItsLine) {
     std::string kind;
   };
   const std::vector<Expected> expected = {
-      {n, 2, false, "typeRule"},       {n, 2, false, "nearDuplicate"},   {n, 4, true, "skipped"},
-      {n, 5, true, "xNotNumber"},      {n, 5, false, "typeRule"},        {n, 8, false, "sectionType16"},
-      {n, 8, false, "extraFields"},    {a, 5, true, "skipped"},          {a, 7, true, "yNotNumber"},
+      {n, 2, false, "typeRule"},       {n, 2, false, "nearDuplicate"}, {n, 4, true, "skipped"},
+      {n, 5, true, "xNotNumber"},      {n, 5, false, "typeRule"},      {n, 8, false, "sectionType16"},
+      {n, 8, false, "extraFields"},    {a, 5, true, "skipped"},        {a, 7, true, "yNotNumber"},
       {a, 7, true, "endPointMissing"},
   };
   std::string got;
@@ -298,12 +299,12 @@ TEST_F(Check, ReportsEveryFindingWithItsLine) {
     EXPECT_EQ(r.findings[i].problem, expected[i].problem) << got;
     EXPECT_EQ(r.findings[i].kind, expected[i].kind) << got;
   }
-  EXPECT_NE(r.findings[2].what.find("X scales to 2005000, above 1800000 (X \"200.5\", Y \"36.0\")"),
-            std::string::npos)
+  EXPECT_NE(r.findings[2].what.find("X scales to 2005000, above 1800000 (X \"200.5\", Y \"36.0\")"), std::string::npos)
       << r.findings[2].what;
   // Points at the same place: a near duplicate 0 m apart (the same-coordinates note is left to
   // a search shorter than the truncation's 16 m, below).
-  EXPECT_EQ(r.findings[1].what, "near duplicate: 0.0 m from " + n + ":7, TYPE 3 and 1, same speed (X \"127.0\", Y \"37.5\"; X \"127.0\", Y \"37.5\")");
+  EXPECT_EQ(r.findings[1].what, "near duplicate: 0.0 m from " + n +
+                                    ":7, TYPE 3 and 1, same speed (X \"127.0\", Y \"37.5\"; X \"127.0\", Y \"37.5\")");
   const CheckReport shortSearch = checkSources({normal_, autodoria_}, {.nearMetres = 10});
   const auto shared = std::find_if(shortSearch.findings.begin(), shortSearch.findings.end(),
                                    [](const CheckFinding& f) { return f.kind == "sharedCoordinates"; });
@@ -325,8 +326,10 @@ TEST_F(Check, ExitCodesAndOutputs) {
   const fs::path clean = write("clean.txt", "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n1,127,37,2,60,0,0\n2,127,37,1,60,0,0\n");
   Outcome r = run("check --normal " + q(clean));
   EXPECT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_NE(r.out.find(clean.string() + ":2: note: TYPE \"2\" stored as \"3\" (TYPE rule)"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find(clean.string() + ":2: note: near duplicate: 0.0 m from " + clean.string() + ":3"), std::string::npos);
+  EXPECT_NE(r.out.find(clean.string() + ":2: note: TYPE \"2\" stored as \"3\" (TYPE rule)"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find(clean.string() + ":2: note: near duplicate: 0.0 m from " + clean.string() + ":3"),
+            std::string::npos);
   EXPECT_NE(r.out.find("check: 2 rows, 2 records would be written (0 sections); problems: 0 skipped, 0 written at 0, "
                        "0 sections without end point, 0 in directions, speeds or places; 2 notes\n"),
             std::string::npos)
@@ -365,11 +368,13 @@ TEST_F(Check, QualityFindingsOptionsAndGeoJson) {
                                   "2,10.6,50.60135,3,80,1,0\n");
   Outcome r = run("check --normal " + q(notes) + " --autodoria " + q(sections));
   EXPECT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_NE(r.out.find(notes.string() + ":2: note: near duplicate: 11.1 m from " + notes.string() +
-                       ":3, facing the same way, same TYPE, same speed (X \"10.5\", Y \"50.5\"; X \"10.5\", Y \"50.5001\")\n"),
+  EXPECT_NE(r.out.find(
+                notes.string() + ":2: note: near duplicate: 11.1 m from " + notes.string() +
+                ":3, facing the same way, same TYPE, same speed (X \"10.5\", Y \"50.5\"; X \"10.5\", Y \"50.5001\")\n"),
             std::string::npos)
       << r.out;
-  EXPECT_NE(r.out.find(sections.string() + ":2: note: section only 150.2 m long (shorter than 200.0 m)"), std::string::npos)
+  EXPECT_NE(r.out.find(sections.string() + ":2: note: section only 150.2 m long (shorter than 200.0 m)"),
+            std::string::npos)
       << r.out;
 
   // The thresholds move with the options; --near 0 turns the search off.
@@ -385,9 +390,10 @@ TEST_F(Check, QualityFindingsOptionsAndGeoJson) {
   const fs::path wrong = write("wrong_dir.txt", "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n1,10.5,50.5,1,60,1,400\n");
   r = run("check --normal " + q(wrong));
   EXPECT_EQ(r.exitCode, 1) << r.out;
-  EXPECT_NE(r.out.find(wrong.string() + ":2: problem: DIR 400 is outside 0..360 for DTYPE 1: written as half-direction 110 "
-                                        "(DTYPE \"1\", DIR \"400\")"),
-            std::string::npos)
+  EXPECT_NE(
+      r.out.find(wrong.string() + ":2: problem: DIR 400 is outside 0..360 for DTYPE 1: written as half-direction 110 "
+                                  "(DTYPE \"1\", DIR \"400\")"),
+      std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find(", 1 in directions, speeds or places; 0 notes"), std::string::npos) << r.out;
 
@@ -404,11 +410,13 @@ TEST_F(Check, QualityFindingsOptionsAndGeoJson) {
   EXPECT_EQ(r.out.rfind("{\"type\": \"FeatureCollection\", \"features\": [\n", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("{\"type\": \"Feature\", \"geometry\": {\"type\": \"LineString\", \"coordinates\": "
                        "[[10.5, 50.5], [10.5, 50.5001]]}, \"properties\": {\"file\": " +
-                       cli::jsonString(mixed.string()) + ", \"line\": 2, \"severity\": \"note\", \"kind\": \"nearDuplicate\""),
+                       cli::jsonString(mixed.string()) +
+                       ", \"line\": 2, \"severity\": \"note\", \"kind\": \"nearDuplicate\""),
             std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("{\"type\": \"Point\", \"coordinates\": [10.7, 50.7]}, \"properties\": {\"file\": " +
-                       cli::jsonString(mixed.string()) + ", \"line\": 4, \"severity\": \"note\", \"kind\": \"speedImplausible\""),
+                       cli::jsonString(mixed.string()) +
+                       ", \"line\": 4, \"severity\": \"note\", \"kind\": \"speedImplausible\""),
             std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("[[10.6, 50.6], [10.6, 50.60135]]"), std::string::npos) << r.out;
@@ -417,9 +425,9 @@ TEST_F(Check, QualityFindingsOptionsAndGeoJson) {
 
 TEST(TextOutput, JsonAndCsvEscaping) {
   EXPECT_EQ(cli::jsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
-  EXPECT_EQ(cli::jsonString("caf\xC3\xA9"), "\"caf\xC3\xA9\"");      // valid UTF-8 passes
+  EXPECT_EQ(cli::jsonString("caf\xC3\xA9"), "\"caf\xC3\xA9\"");                        // valid UTF-8 passes
   EXPECT_EQ(cli::jsonString("\xB0\xED\xBC\xD3"), "\"\\u00B0\\u00ED\\u00BC\\u00D3\"");  // code-page bytes
-  EXPECT_EQ(cli::jsonString("\xE0\x80\x80"), "\"\\u00E0\\u0080\\u0080\"");              // overlong form
+  EXPECT_EQ(cli::jsonString("\xE0\x80\x80"), "\"\\u00E0\\u0080\\u0080\"");             // overlong form
   EXPECT_EQ(cli::csvField("plain"), "plain");
   EXPECT_EQ(cli::csvField("a,b"), "\"a,b\"");
   EXPECT_EQ(cli::csvField("say \"hi\"\r\n"), "\"say \"\"hi\"\"\r\n\"");

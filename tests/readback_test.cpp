@@ -25,8 +25,9 @@ Record bytesOf(std::initializer_list<int> v) {
 }
 
 TEST(DecodeRecord, WorkedExamples) {
-  const DecodedRecord one = decodeRecord(bytesOf({0x30, 0x04, 0xF6, 0xFF, 0xB8, 0xE2, 0x01, 0x00, 0x01, 0x3C, 0x00, 0x87,
-                                                  0xA1, 0x04, 0xF6, 0xFF, 0xB2, 0xE2, 0x01, 0x00, 0x01, 0x3C, 0x00, 0x87}));
+  const DecodedRecord one =
+      decodeRecord(bytesOf({0x30, 0x04, 0xF6, 0xFF, 0xB8, 0xE2, 0x01, 0x00, 0x01, 0x3C, 0x00, 0x87,
+                            0xA1, 0x04, 0xF6, 0xFF, 0xB2, 0xE2, 0x01, 0x00, 0x01, 0x3C, 0x00, 0x87}));
   EXPECT_FALSE(one.twoPoint);
   EXPECT_FALSE(one.ambiguous);
   EXPECT_EQ(one.first.latitude, -654321);
@@ -37,8 +38,9 @@ TEST(DecodeRecord, WorkedExamples) {
   EXPECT_EQ(one.first.h, 135);
   EXPECT_EQ(directionFromH(one.first.h), 90);
 
-  const DecodedRecord two = decodeRecord(bytesOf({0x6A, 0xF8, 0x06, 0x00, 0x12, 0xE2, 0x01, 0x00, 0x10, 0x50, 0x01, 0x2D,
-                                                  0x48, 0xF9, 0x06, 0x00, 0x4F, 0xE4, 0x01, 0x00, 0x10, 0x50, 0x01, 0x2F}));
+  const DecodedRecord two =
+      decodeRecord(bytesOf({0x6A, 0xF8, 0x06, 0x00, 0x12, 0xE2, 0x01, 0x00, 0x10, 0x50, 0x01, 0x2D,
+                            0x48, 0xF9, 0x06, 0x00, 0x4F, 0xE4, 0x01, 0x00, 0x10, 0x50, 0x01, 0x2F}));
   EXPECT_TRUE(two.twoPoint);
   EXPECT_EQ(two.first.latitude, 456789);
   EXPECT_EQ(two.first.longitude, 123455);
@@ -60,8 +62,9 @@ TEST(DecodeRecord, TheAmbiguousCase) {
   EXPECT_EQ(d.second.longitude, 123500);
 
   // One step further in either coordinate and the copies differ.
-  EXPECT_TRUE(decodeRecord(*encodeRecord({"12.3456", "45.6789", "3", "80", "1", "270", "12.3456", "45.6960", "270"}, 0, 0))
-                  .twoPoint);
+  EXPECT_TRUE(
+      decodeRecord(*encodeRecord({"12.3456", "45.6789", "3", "80", "1", "270", "12.3456", "45.6960", "270"}, 0, 0))
+          .twoPoint);
   // A different direction at the end point also tells it apart.
   EXPECT_TRUE(decodeRecord(*encodeRecord({"12.3456", "45.6789", "3", "80", "1", "270", "12.35", "45.68", "274"}, 0, 0))
                   .twoPoint);
@@ -127,7 +130,7 @@ TEST(InspectDatabase, AGoodFileIsValid) {
 
 TEST(InspectDatabase, FindsEachKindOfDamageAtItsOffset) {
   using File = std::vector<std::uint8_t>;
-  constexpr std::size_t kRec = 32;          // first record
+  constexpr std::size_t kRec = 32;           // first record
   constexpr std::size_t kEnd = 32 + 5 * 24;  // end record, 152
   constexpr std::size_t kSize = 192;         // 176 + 16 fill
   struct Case {
@@ -237,8 +240,12 @@ void expectRoundTrip(const CameraTable& table, std::span<const std::uint8_t> fil
     };
     expectDirection(c.dir, d.first.h);
     // A point is never read as a section; a section is, unless it is the ambiguous case.
-    if (!c.hasSecondPoint()) { EXPECT_FALSE(d.twoPoint); }
-    if (c.hasSecondPoint()) { EXPECT_TRUE(d.twoPoint || d.ambiguous); }
+    if (!c.hasSecondPoint()) {
+      EXPECT_FALSE(d.twoPoint);
+    }
+    if (c.hasSecondPoint()) {
+      EXPECT_TRUE(d.twoPoint || d.ambiguous);
+    }
     if (c.hasSecondPoint()) {
       EXPECT_EQ(d.second.longitude, scaleCoordinate(c.x2));
       EXPECT_EQ(d.second.latitude, scaleCoordinate(c.y2));
@@ -275,8 +282,13 @@ TEST(RoundTrip, GeneratedList) {
   };
   std::vector<std::vector<std::string>> rows;
   for (int i = 0; i < 3000; ++i) {
-    std::vector<std::string> r = {std::to_string(i), coord(180), coord(90), std::to_string(pick(0, 300)),
-                                  std::to_string(pick(0, 300)), std::to_string(pick(0, 2)), std::to_string(pick(0, 360))};
+    std::vector<std::string> r = {std::to_string(i),
+                                  coord(180),
+                                  coord(90),
+                                  std::to_string(pick(0, 300)),
+                                  std::to_string(pick(0, 300)),
+                                  std::to_string(pick(0, 2)),
+                                  std::to_string(pick(0, 360))};
     if (i % 5 == 0) {
       r.insert(r.end(), {std::to_string(i), coord(180), coord(90), "3", "80", "1", std::to_string(pick(0, 359))});
     }

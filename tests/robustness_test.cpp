@@ -91,7 +91,7 @@ TEST_F(BadInput, ListsThatHoldNoListAreRefused) {
   const fs::path noise = file("garbage.bin", garbage);
   expectConversion(empty, {}, wrongFile(empty));
   expectConversion({}, empty, wrongFile(empty));
-  expectConversion(blank, {}, wrongFile(blank));   // ten million empty lines
+  expectConversion(blank, {}, wrongFile(blank));  // ten million empty lines
   expectConversion({}, blank, wrongFile(blank));
   // Binary garbage: the header test fails somewhere in it; only the first line is fixed.
   const Snapshot before = snapshot(out_);
@@ -107,13 +107,14 @@ TEST_F(BadInput, UnreadableSourcesAreReportedWithTheirReason) {
   const fs::path missing = dir_ / "missing.txt";
   const fs::path folder = dir_ / "folder.txt";
   fs::create_directory(folder);
-  expectConversion(missing, {}, "Error[5009]\nCannot open \"" + missing.string() + "\": " +
-                                    SOLVANE_SYSTEM_REASON(ENOENT, ERROR_FILE_NOT_FOUND) + "\n");
+  expectConversion(missing, {},
+                   "Error[5009]\nCannot open \"" + missing.string() +
+                       "\": " + SOLVANE_SYSTEM_REASON(ENOENT, ERROR_FILE_NOT_FOUND) + "\n");
   expectConversion(good, folder, "Error[5009]\nCannot open \"" + folder.string() + "\": it is a folder, not a file\n");
   const fs::path tooLong = dir_ / std::string(5000, 'a');
   const fs::path outTooLong = dir_ / std::string(5000, 'o');
-  const Outcome r = runSolvane({"convert", "--normal", good.string(), "--output-dir", outTooLong.string(),
-                                "--date", "2024-11-05"});
+  const Outcome r =
+      runSolvane({"convert", "--normal", good.string(), "--output-dir", outTooLong.string(), "--date", "2024-11-05"});
   EXPECT_EQ(r.exitCode, 1);
 #ifdef _WIN32
   // Which error a 5000-character name gets differs between Windows versions (and Wine): any
@@ -152,8 +153,9 @@ TEST_F(BadInput, AFileThatDeliversLessThanItsSizeIsAReadError) {
     GTEST_SKIP() << shrinking << " is not here to stand in for a shrinking file";
   }
   const std::string delivered = std::to_string(readAll(shrinking).size());
-  expectConversion(shrinking, {}, "Error[5010]\nReading \"" + shrinking.string() + "\" stopped after " + delivered +
-                                      " of 4096 bytes: the file ended early (it was changed while read)\n");
+  expectConversion(shrinking, {},
+                   "Error[5010]\nReading \"" + shrinking.string() + "\" stopped after " + delivered +
+                       " of 4096 bytes: the file ended early (it was changed while read)\n");
 #endif
 }
 
@@ -165,8 +167,9 @@ TEST_F(BadInput, AListLargerThanMemoryIsAReadErrorNotACrash) {
   std::error_code ec;
   fs::resize_file(sparse, std::uintmax_t{1} << 40, ec);
   if (ec) GTEST_SKIP() << "this file system cannot hold a 1 TiB sparse file: " << ec.message();
-  expectConversion(sparse, {}, "Error[5010]\nReading \"" + sparse.string() +
-                                   "\" stopped after 0 of 1099511627776 bytes: the file is too large to be read into memory\n");
+  expectConversion(sparse, {},
+                   "Error[5010]\nReading \"" + sparse.string() +
+                       "\" stopped after 0 of 1099511627776 bytes: the file is too large to be read into memory\n");
 }
 
 TEST_F(BadInput, OddButReadableListsConvert) {
@@ -184,8 +187,9 @@ TEST_F(BadInput, OddButReadableListsConvert) {
       {"a single line of 100 MB", kHeader + "1,127.5,37.5,1,60,0,90," + hundredMegabytes + "\n", 1},
       {"ten million empty lines before the list", std::string(10'000'000, '\n') + kHeader + kRow, 1},
       {"a line of 10,000 fields", kHeader + wide + "\n", 1},
-      {"numbers of 400 digits", kHeader + "1," + digits400 + ",1\n2,1," + digits400 + "\n3,0." + digits400 +
-                                    ",-0." + digits400 + ",1," + digits400 + ",-" + digits400 + "," + digits400 + "\n",
+      {"numbers of 400 digits",
+       kHeader + "1," + digits400 + ",1\n2,1," + digits400 + "\n3,0." + digits400 + ",-0." + digits400 + ",1," +
+           digits400 + ",-" + digits400 + "," + digits400 + "\n",
        1},
       {"exponents 1e999 and -1e999", kHeader + "1,1e999,1\n2,1,-1e999\n3,-1e999,1e999\n4,1e-999,-1e-999\n", 1},
   };
@@ -196,7 +200,8 @@ TEST_F(BadInput, OddButReadableListsConvert) {
 }
 
 TEST_F(BadInput, AutodoriaListEndingInTheMiddleOfAPairConvertsTheStartPoint) {
-  const fs::path list = file("a.txt", kHeader + "1,127.5,37.5,3,80,1,90\n2,127.6,37.6,3,80,1,90\n3,127.7,37.7,3,80,1,90\n");
+  const fs::path list =
+      file("a.txt", kHeader + "1,127.5,37.5,3,80,1,90\n2,127.6,37.6,3,80,1,90\n3,127.7,37.7,3,80,1,90\n");
   expectConversion({}, list, "", 2);
   const fs::path cut = file("cut.txt", kHeader + "1,127.5,37.5,3,80,1,90\n2,127.6,37");
   expectConversion({}, cut, "", 1);
@@ -296,10 +301,8 @@ TEST(BadInputCells, HugeAndOverflowingNumbersMakeNoRecord) {
 
 TEST(FuzzInputs, SeedsAndKeptCrashInputsPassTheChecks) {
   const std::pair<const char*, std::function<void(std::string_view)>> targets[] = {
-      {"normal_list", fuzz::checkNormalList},
-      {"autodoria_list", fuzz::checkAutodoriaList},
-      {"conversion", fuzz::checkConversion},
-      {"record_encoder", fuzz::checkRecordEncoder},
+      {"normal_list", fuzz::checkNormalList}, {"autodoria_list", fuzz::checkAutodoriaList},
+      {"conversion", fuzz::checkConversion},  {"record_encoder", fuzz::checkRecordEncoder},
 #ifdef SOLVANE_WITH_IMPORT
       {"import", fuzz::checkImport},
 #endif

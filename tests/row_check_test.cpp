@@ -21,10 +21,8 @@ TEST(RowCheck, OutOfRangeNamesCoordinateScaledValueAndBound) {
     Column column;
     std::int32_t scaled, bound;
   };
-  for (const Case& k : {Case{"180.0001", "10", kX, 1800001, 1800000},
-                        Case{"-180.0001", "10", kX, -1800001, -1800000},
-                        Case{"10", "90.0001", kY, 900001, 900000},
-                        Case{"10", "-95", kY, -950000, -900000},
+  for (const Case& k : {Case{"180.0001", "10", kX, 1800001, 1800000}, Case{"-180.0001", "10", kX, -1800001, -1800000},
+                        Case{"10", "90.0001", kY, 900001, 900000}, Case{"10", "-95", kY, -950000, -900000},
                         Case{"200", "95", kX, 2000000, 1800000},  // X is tested first
                         Case{"1e300", "0", kX, INT32_MIN, -1800000}}) {
     SCOPED_TRACE(std::string(k.x) + "," + std::string(k.y));
@@ -54,9 +52,8 @@ TEST(RowCheck, NoNumberMeansWrittenAtZero) {
     std::string_view x, y;
     bool xBad, yBad;
   };
-  for (const Case& k : {Case{"", "37.5", true, false}, Case{"127.1", "", false, true},
-                        Case{"abc", "x1", true, true}, Case{" ", ".", true, true},
-                        Case{" -.5", "+0", false, false}, Case{"0", "0.0", false, false},
+  for (const Case& k : {Case{"", "37.5", true, false}, Case{"127.1", "", false, true}, Case{"abc", "x1", true, true},
+                        Case{" ", ".", true, true}, Case{" -.5", "+0", false, false}, Case{"0", "0.0", false, false},
                         Case{"12km", " 3", false, false}}) {
     SCOPED_TRACE(std::string(k.x) + "|" + std::string(k.y));
     const RowCheck c = checkRow(makeRow({"1", k.x, k.y}));
@@ -75,9 +72,9 @@ TEST(RowCheck, NoNumberMeansWrittenAtZero) {
 
 TEST(RowCheck, SectionsAndTheirEndPoints) {
   // A complete section with TYPE 3: written as TYPE 16, a note only.
-  const RowCheck full = checkRow(makeRow({"1", "127", "37", "3", "80", "1", "90", "2", "127.1", "37.1", "3", "80",
-                                          "1", "90"}),
-                                 RowOrigin::kAutodoriaList);
+  const RowCheck full =
+      checkRow(makeRow({"1", "127", "37", "3", "80", "1", "90", "2", "127.1", "37.1", "3", "80", "1", "90"}),
+               RowOrigin::kAutodoriaList);
   EXPECT_TRUE(full.section);
   EXPECT_EQ(full.typeByte, 16);
   EXPECT_TRUE(full.sectionType16);

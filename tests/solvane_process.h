@@ -71,9 +71,9 @@ inline int processId() {
 #define SOLVANE_SYSTEM_REASON(linuxErrno, windowsError) ::solvane::testing::systemReason(windowsError)
 inline std::string systemReason(unsigned long windowsError) {
   wchar_t* buffer = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      windowsError, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  const DWORD length =
+      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, windowsError, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   std::wstring wide(buffer ? buffer : L"", length);
   if (buffer) ::LocalFree(buffer);
   while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) wide.pop_back();
@@ -99,10 +99,10 @@ inline fs::path solvaneExe() {
 }
 
 struct ChildSetup {
-  std::optional<std::uint64_t> fileSizeLimit;  // RLIMIT_FSIZE in bytes (Linux)
-  bool ignoreSigxfsz = true;                   // false: the limit kills the child mid-write
-  bool asNobody = false;                       // drop root (uid/gid 65534) before exec (Linux)
-  fs::path executable;                         // empty: the built solvane (solvaneExe())
+  std::optional<std::uint64_t> fileSizeLimit;      // RLIMIT_FSIZE in bytes (Linux)
+  bool ignoreSigxfsz = true;                       // false: the limit kills the child mid-write
+  bool asNobody = false;                           // drop root (uid/gid 65534) before exec (Linux)
+  fs::path executable;                             // empty: the built solvane (solvaneExe())
   std::optional<std::uint64_t> addressSpaceLimit;  // RLIMIT_AS in bytes (Linux)
   fs::path workingDirectory;                       // empty: the test's own
   std::vector<std::string> extraEnv;               // "NAME=value" entries added to the environment
@@ -129,8 +129,10 @@ inline std::wstring quoteArgument(const std::wstring& arg) {
       ++backslashes;
       continue;
     }
-    if (c == L'"') out.append(2 * backslashes + 1, L'\\');
-    else out.append(backslashes, L'\\');
+    if (c == L'"')
+      out.append(2 * backslashes + 1, L'\\');
+    else
+      out.append(backslashes, L'\\');
     backslashes = 0;
     out += c;
   }
@@ -165,7 +167,8 @@ class Child {
       if (!::CreatePipe(&nul, &inWrite, &inherit, 0)) return;
       ::SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
     } else {
-      nul = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+      nul =
+          ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -177,8 +180,9 @@ class Child {
     // No console: the child writes only to the pipes, and Wine starts no console host for it
     // (a console host started beside each child made Wine hang some children at start).
     const std::wstring workDir = setup.workingDirectory.native();
-    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS,
-                         environment.data(), workDir.empty() ? nullptr : workDir.c_str(), &startup, &info)) {
+    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                         CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, environment.data(),
+                         workDir.empty() ? nullptr : workDir.c_str(), &startup, &info)) {
       process_ = info.hProcess;
       ::CloseHandle(info.hThread);
     }
@@ -208,7 +212,8 @@ class Child {
       kill();
       wait();
     }
-    for (auto& r : readers_) if (r.joinable()) r.join();
+    for (auto& r : readers_)
+      if (r.joinable()) r.join();
     if (process_) ::CloseHandle(process_);
   }
 
@@ -218,7 +223,8 @@ class Child {
   }
 
   Outcome wait() {
-    for (auto& r : readers_) if (r.joinable()) r.join();
+    for (auto& r : readers_)
+      if (r.joinable()) r.join();
     if (feeder_.joinable()) feeder_.join();
     ::CloseHandle(out_);
     ::CloseHandle(err_);
@@ -388,8 +394,8 @@ inline Snapshot snapshot(const fs::path& dir) {
 inline fs::path solvaneCopyIn(const fs::path& dir) {
   const fs::path copy = dir / "solvane";
   fs::copy_file(solvaneExe(), copy, fs::copy_options::overwrite_existing);
-  fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                            fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                            fs::perms::others_exec);
   return copy;
 }
 #endif
@@ -399,8 +405,8 @@ inline fs::path freshFolder(const std::string& name) {
   const fs::path dir = fs::temp_directory_path() / ("solvane_" + name + "_" + std::to_string(processId()));
   fs::remove_all(dir);
   fs::create_directories(dir);
-  fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                           fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                           fs::perms::others_exec);
   return dir;
 }
 

@@ -28,7 +28,9 @@ class MapLink : public QObject {
 
   // Where the map gets the table's quality findings (near duplicates to join, rows with a
   // quality problem); without it the map shows the row check only.
-  void setFindingsSource(std::function<std::shared_ptr<const TableFindings>()> source) { findings_ = std::move(source); }
+  void setFindingsSource(std::function<std::shared_ptr<const TableFindings>()> source) {
+    findings_ = std::move(source);
+  }
 
   // Shows the window (building the map if the table changed since) and raises it.
   void openMap();

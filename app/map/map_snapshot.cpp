@@ -12,13 +12,16 @@
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: %s <normal list|-> <Autodoria list|-> <out.png> [width height [lat lon px/degree]]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <normal list|-> <Autodoria list|-> <out.png> [width height [lat lon px/degree]]\n",
+                 argv[0]);
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   solvane::CameraTable table;
-  const auto path = [](const char* a) { return std::string_view(a) == "-" ? std::filesystem::path() : std::filesystem::path(a); };
+  const auto path = [](const char* a) {
+    return std::string_view(a) == "-" ? std::filesystem::path() : std::filesystem::path(a);
+  };
   const solvane::LoadResult loaded = solvane::loadSources(table, {path(argv[1]), path(argv[2])});
   if (!loaded.ok()) {
     std::fprintf(stderr, "%s\n%s\n", loaded.error->message.c_str(), loaded.error->detail.c_str());

@@ -17,8 +17,8 @@
 namespace solvane::map {
 namespace {
 
-constexpr double kMinScale = 1e-6;  // pixels per degree
-constexpr double kMaxScale = 1e6;  // about 0.1 m a pixel; rows are stored to a metre
+constexpr double kMinScale = 1e-6;       // pixels per degree
+constexpr double kMaxScale = 1e6;        // about 0.1 m a pixel; rows are stored to a metre
 constexpr double kKmPerDegree = 111.32;  // along a meridian
 constexpr int kClickSlop = 4;            // pixels a press may move and still be a click
 constexpr double kHitRadius = 7.0;       // pixels around a mark that a click still hits
@@ -414,9 +414,8 @@ void MapView::drawMarksAsPixels(QImage& image, const WorldRect& view) const {
 void MapView::drawMarksInDetail(QPainter& p, const WorldRect& view) const {
   const MapIndex& index = *index_;
   std::vector<std::size_t> written, warned;
-  index.forEachNear(view, [&](std::size_t i) {
-    (index.item(i).mark == RowMark::kWritten ? written : warned).push_back(i);
-  });
+  index.forEachNear(view,
+                    [&](std::size_t i) { (index.item(i).mark == RowMark::kWritten ? written : warned).push_back(i); });
   p.setRenderHint(QPainter::Antialiasing, true);
   const QRectF clip(-20, -20, width() + 40, height() + 40);
 
@@ -511,11 +510,17 @@ void MapView::drawLegend(QPainter& p) const {
     const TypeClass& tc = classes[c];
     QString count;
     if (tc.points) count = QString::number(tc.points);
-    if (tc.sections) count += (count.isEmpty() ? QString() : QStringLiteral(" + ")) + QStringLiteral("%1 sections").arg(tc.sections);
-    entries.push_back({typeColour(tc, c), (tc.other ? QStringLiteral("Other types") : QStringLiteral("TYPE %1").arg(tc.type)) + QStringLiteral(": ") + count, false});
+    if (tc.sections)
+      count += (count.isEmpty() ? QString() : QStringLiteral(" + ")) + QStringLiteral("%1 sections").arg(tc.sections);
+    entries.push_back({typeColour(tc, c),
+                       (tc.other ? QStringLiteral("Other types") : QStringLiteral("TYPE %1").arg(tc.type)) +
+                           QStringLiteral(": ") + count,
+                       false});
   }
-  entries.push_back({markColour(RowMark::kSkipped), QStringLiteral("Not written, out of range: %1").arg(index_->count(RowMark::kSkipped)), false});
-  entries.push_back({markColour(RowMark::kAtZero), QStringLiteral("Written at 0, no number: %1").arg(index_->count(RowMark::kAtZero)), false});
+  entries.push_back({markColour(RowMark::kSkipped),
+                     QStringLiteral("Not written, out of range: %1").arg(index_->count(RowMark::kSkipped)), false});
+  entries.push_back({markColour(RowMark::kAtZero),
+                     QStringLiteral("Written at 0, no number: %1").arg(index_->count(RowMark::kAtZero)), false});
   if (findings_) {
     entries.push_back({markColour(RowMark::kAtZero),
                        QStringLiteral("Ringed close in: %1 quality problems, %2 near duplicates")
@@ -613,10 +618,26 @@ void MapView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Minus: zoomAround(mid, 1 / 1.5); break;
     case Qt::Key_Home: fitAll(); break;
     case Qt::Key_L: setLegendVisible(!legendVisible_); break;
-    case Qt::Key_Left: centre_.rx() -= width() / 4.0 / scale_; autoFit_ = false; update(); break;
-    case Qt::Key_Right: centre_.rx() += width() / 4.0 / scale_; autoFit_ = false; update(); break;
-    case Qt::Key_Up: centre_.ry() += height() / 4.0 / scale_; autoFit_ = false; update(); break;
-    case Qt::Key_Down: centre_.ry() -= height() / 4.0 / scale_; autoFit_ = false; update(); break;
+    case Qt::Key_Left:
+      centre_.rx() -= width() / 4.0 / scale_;
+      autoFit_ = false;
+      update();
+      break;
+    case Qt::Key_Right:
+      centre_.rx() += width() / 4.0 / scale_;
+      autoFit_ = false;
+      update();
+      break;
+    case Qt::Key_Up:
+      centre_.ry() += height() / 4.0 / scale_;
+      autoFit_ = false;
+      update();
+      break;
+    case Qt::Key_Down:
+      centre_.ry() -= height() / 4.0 / scale_;
+      autoFit_ = false;
+      update();
+      break;
     default: QWidget::keyPressEvent(event);
   }
 }

@@ -22,7 +22,8 @@ class MapWindow : public QWidget {
   // Reads the table's rows again. With keepView the zoom and centre stay (the rows were only
   // reordered, as the sort before a conversion does); otherwise the view fits the new rows.
   // `findings`, when given, adds the table's quality findings.
-  void showTable(const CameraTable& table, bool keepView = false, std::shared_ptr<const TableFindings> findings = nullptr);
+  void showTable(const CameraTable& table, bool keepView = false,
+                 std::shared_ptr<const TableFindings> findings = nullptr);
 
   [[nodiscard]] MapView* view() const noexcept { return view_; }
 

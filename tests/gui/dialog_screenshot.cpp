@@ -13,8 +13,8 @@
 #include "app/db_conv_solvane_dlg.h"
 #include "fake_prompts.h"
 
-using solvane::gui::CDB_Conv_SolvaneDlg;
 using solvane::gui::applicationIcon;
+using solvane::gui::CDB_Conv_SolvaneDlg;
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

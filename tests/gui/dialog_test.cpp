@@ -37,8 +37,8 @@ QByteArray bigNormalList(int rows) {
   QByteArray bytes = "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n";
   for (int i = 1; i <= rows; ++i) {
     const qint64 scatter = 100000 + (qint64{i} * 7919) % 900000;  // 64-bit: lists past 271,181 rows
-    bytes += QByteArray::number(i) + ",127." + QByteArray::number(100000 + i) + ",3" +
-             QByteArray::number(4 + i % 5) + "." + QByteArray::number(scatter) + ",1,60,0,0\n";
+    bytes += QByteArray::number(i) + ",127." + QByteArray::number(100000 + i) + ",3" + QByteArray::number(4 + i % 5) +
+             "." + QByteArray::number(scatter) + ",1,60,0,0\n";
   }
   return bytes;
 }
@@ -126,8 +126,8 @@ class DialogTest : public QObject {
     QCOMPARE(dialog.convertedField().text(), QStringLiteral("0"));
     QVERIFY(dialog.normalPathField().text().isEmpty());
     QVERIFY(dialog.autodoriaPathField().text().isEmpty());
-    for (QLineEdit* field : {&dialog.totalField(), &dialog.convertedField(), &dialog.normalPathField(),
-                             &dialog.autodoriaPathField()}) {
+    for (QLineEdit* field :
+         {&dialog.totalField(), &dialog.convertedField(), &dialog.normalPathField(), &dialog.autodoriaPathField()}) {
       QVERIFY(field->isReadOnly());
       QCOMPARE(field->focusPolicy(), Qt::NoFocus);
     }
@@ -140,8 +140,8 @@ class DialogTest : public QObject {
     QCOMPARE(dialog.convertButton().text(), QStringLiteral("Conversion"));
     QCOMPARE(dialog.okButton().text(), QStringLiteral("OK"));
     QVERIFY(!dialog.loadButton().isEnabled());
-    for (QPushButton* b : {&dialog.openNormalButton(), &dialog.openAutodoriaButton(), &dialog.convertButton(),
-                           &dialog.okButton()}) {
+    for (QPushButton* b :
+         {&dialog.openNormalButton(), &dialog.openAutodoriaButton(), &dialog.convertButton(), &dialog.okButton()}) {
       QVERIFY(b->isEnabled());
     }
     QVERIFY(dialog.okButton().isDefault());
@@ -164,13 +164,12 @@ class DialogTest : public QObject {
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
-    std::vector<QWidget*> controls{&dialog.normalLabel(),      &dialog.normalPathField(),
-                                   &dialog.openNormalButton(), &dialog.autodoriaLabel(),
-                                   &dialog.autodoriaPathField(), &dialog.openAutodoriaButton(),
-                                   &dialog.tableView(),        &dialog.convertedField(),
-                                   &dialog.totalField(),       &dialog.loadButton(),
-                                   &dialog.convertButton(),    &dialog.okButton(),
-                                   &dialog.mapButton()};
+    std::vector<QWidget*> controls{
+        &dialog.normalLabel(),    &dialog.normalPathField(),    &dialog.openNormalButton(),
+        &dialog.autodoriaLabel(), &dialog.autodoriaPathField(), &dialog.openAutodoriaButton(),
+        &dialog.tableView(),      &dialog.convertedField(),     &dialog.totalField(),
+        &dialog.loadButton(),     &dialog.convertButton(),      &dialog.okButton(),
+        &dialog.mapButton()};
     for (std::size_t i = 0; i < controls.size(); ++i) {
       const QRect g = controls[i]->geometry();
       QVERIFY2(dialog.rect().contains(g), qPrintable(controls[i]->objectName() + QString::number(i)));
@@ -196,8 +195,8 @@ class DialogTest : public QObject {
     QVERIFY(dialog.openAutodoriaButton().geometry().bottom() < dialog.tableView().geometry().top());
     QVERIFY(dialog.normalPathField().geometry().right() < dialog.openNormalButton().geometry().left());
     QVERIFY(dialog.tableView().geometry().bottom() < dialog.okButton().geometry().top());
-    QWidget* bottomRow[] = {&dialog.convertedField(), &dialog.totalField(), &dialog.mapButton(),
-                            &dialog.loadButton(), &dialog.convertButton(), &dialog.okButton()};
+    QWidget* bottomRow[] = {&dialog.convertedField(), &dialog.totalField(),    &dialog.mapButton(),
+                            &dialog.loadButton(),     &dialog.convertButton(), &dialog.okButton()};
     for (int i = 0; i + 1 < 6; ++i) {
       QVERIFY(bottomRow[i]->geometry().right() < bottomRow[i + 1]->geometry().left());
       QCOMPARE(mid(*bottomRow[i]), mid(dialog.okButton()));
@@ -209,8 +208,8 @@ class DialogTest : public QObject {
 
     // Tab order of the template: OK, table, Open (normal), Conversion, Open (Autodoria); the
     // Map button comes straight after Conversion.
-    QWidget* chain[] = {&dialog.okButton(), &dialog.tableView(), &dialog.openNormalButton(), &dialog.convertButton(),
-                        &dialog.mapButton(), &dialog.openAutodoriaButton()};
+    QWidget* chain[] = {&dialog.okButton(),      &dialog.tableView(), &dialog.openNormalButton(),
+                        &dialog.convertButton(), &dialog.mapButton(), &dialog.openAutodoriaButton()};
     for (int i = 0; i + 1 < 6; ++i) {
       QWidget* next = chain[i]->nextInFocusChain();
       while (next != chain[i + 1] && next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
@@ -236,7 +235,7 @@ class DialogTest : public QObject {
     QSignalSpy finished(&dialog, &QDialog::finished);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    QWidget* target = focus == "table" ? static_cast<QWidget*>(&dialog.tableView())
+    QWidget* target = focus == "table"     ? static_cast<QWidget*>(&dialog.tableView())
                       : focus == "convert" ? static_cast<QWidget*>(&dialog.convertButton())
                                            : static_cast<QWidget*>(&dialog.okButton());
     target->setFocus();
@@ -358,8 +357,7 @@ class DialogTest : public QObject {
     // The file lands beside the list chosen last before the run.
     const QString target = QDir(autodoriaDir_).filePath(outputName(dialog));
     QCOMPARE(prompts.messages.size(), std::size_t{1});
-    QCOMPARE(prompts.messages[0].text,
-             QStringLiteral("DB Conversion end. [%1]").arg(QDir::toNativeSeparators(target)));
+    QCOMPARE(prompts.messages[0].text, QStringLiteral("DB Conversion end. [%1]").arg(QDir::toNativeSeparators(target)));
     QVERIFY(prompts.messages[0].detail.isEmpty());
     QCOMPARE(prompts.messages[0].icon, Icon::kNone);
     QCOMPARE(filesIn(autodoriaDir_), (QStringList{QStringLiteral("Autodoria.txt"), outputName(dialog)}));
@@ -388,14 +386,19 @@ class DialogTest : public QObject {
     QTest::addColumn<QString>("detailNames");  // the file the detail line points at
     QTest::addColumn<QString>("total");        // the count shown after the failure
     QTest::newRow("normal list missing") << QByteArray() << true << kAutodoriaList << "Error[5009]"
-                                         << "Solvane.txt" << "0";
+                                         << "Solvane.txt"
+                                         << "0";
     QTest::newRow("normal header wrong") << QByteArray("IDX,Y,X\n1,37.0,127.0\n") << false << kAutodoriaList
-                                         << "Error : Wrong DB file !!!" << "Solvane.txt" << "0";
+                                         << "Error : Wrong DB file !!!"
+                                         << "Solvane.txt"
+                                         << "0";
     QTest::newRow("empty normal list") << QByteArray() << false << kAutodoriaList << "Error : Wrong DB file !!!"
-                                       << "Solvane.txt" << "0";
-    QTest::newRow("Autodoria header wrong") << kNormalList << false
-                                            << QByteArray("NO,X,Y\n1,127.0,37.0\n2,127.1,37.1\n")
-                                            << "Error : Wrong DB file !!!" << "Autodoria.txt" << "3";
+                                       << "Solvane.txt"
+                                       << "0";
+    QTest::newRow("Autodoria header wrong")
+        << kNormalList << false << QByteArray("NO,X,Y\n1,127.0,37.0\n2,127.1,37.1\n") << "Error : Wrong DB file !!!"
+        << "Autodoria.txt"
+        << "3";
   }
   void loadErrorsStopTheConversion() {
     QFETCH(QByteArray, normalBytes);
@@ -504,7 +507,7 @@ class DialogTest : public QObject {
   }
 
   void closingDuringARunCancelsCleanly_data() {
-    QTest::addColumn<int>("key");         // 0: the close box
+    QTest::addColumn<int>("key");            // 0: the close box
     QTest::addColumn<bool>("whileWriting");  // false: while the lists still load
     QTest::newRow("Escape while loading") << int(Qt::Key_Escape) << false;
     QTest::newRow("close box while loading") << 0 << false;

@@ -55,8 +55,8 @@ class FakePrompts final : public solvane::gui::UserPrompts {
   int aboutShown = 0;
   std::vector<QString> importPickerFolders;
   std::deque<QStringList> importAnswers;  // the Import... picker's results in order
-  std::vector<ShownMessage> questions;     // Yes/No questions asked
-  bool confirmAnswer = true;               // the answer to every question
+  std::vector<ShownMessage> questions;    // Yes/No questions asked
+  bool confirmAnswer = true;              // the answer to every question
 };
 
 inline bool writeBytes(const QString& path, const QByteArray& bytes) {

@@ -82,7 +82,8 @@ class ImportTest : public QObject {
     const QString autodoria = QDir::toNativeSeparators(QDir(dir_).filePath(QStringLiteral("Autodoria.txt")));
     QCOMPARE(dialog.normalPathField().text(), normal);
     QCOMPARE(dialog.autodoriaPathField().text(), autodoria);
-    QCOMPARE(readAll(normal), QByteArray("IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n1,127.1,37.5,1,50,1,90\r\n2,126.9,35.1,1,60,0,\r\n"));
+    QCOMPARE(readAll(normal),
+             QByteArray("IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n1,127.1,37.5,1,50,1,90\r\n2,126.9,35.1,1,60,0,\r\n"));
     QCOMPARE(readAll(autodoria),
              QByteArray("IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n1,127.03,36.24,3,80,0,\r\n2,127.04,36.18,3,80,0,\r\n"));
     QVERIFY(prompts.questions.empty());  // nothing to replace
@@ -160,7 +161,8 @@ class ImportTest : public QObject {
 
     const QString geo = file(QStringLiteral("dropped.geojson"), kGeoJson);
     QVERIFY(drop(dialog, {geo}));
-    QCOMPARE(dialog.normalPathField().text(), QDir::toNativeSeparators(QDir(dir_).filePath(QStringLiteral("Solvane.txt"))));
+    QCOMPARE(dialog.normalPathField().text(),
+             QDir::toNativeSeparators(QDir(dir_).filePath(QStringLiteral("Solvane.txt"))));
     QCOMPARE(dialog.autodoriaPathField().text(),
              QDir::toNativeSeparators(QDir(dir_).filePath(QStringLiteral("Autodoria.txt"))));
 

@@ -27,7 +27,7 @@ class ModelTest : public QObject {
     CameraTableModel model(table);
     QCOMPARE(model.columnCount(), 14);
     QCOMPARE(model.rowCount(), 0);
-    const char* headings[] = {"IDX", "X", "Y", "TYPE", "SPD", "DTYPE", "DIR",
+    const char* headings[] = {"IDX",  "X",  "Y",  "TYPE",  "SPD",  "DTYPE",  "DIR",
                               "IDX2", "X2", "Y2", "TYPE2", "SPD2", "DTYPE2", "DIR2"};
     for (int c = 0; c < 14; ++c) {
       QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(headings[c]));

@@ -9,8 +9,8 @@
 #include "app/progress_throttle.h"
 #include "app/user_prompts.h"
 
-using solvane::gui::CAboutDlg;
 using solvane::gui::applicationIcon;
+using solvane::gui::CAboutDlg;
 
 using solvane::gui::UserPrompts;
 
@@ -30,9 +30,9 @@ class PromptsTest : public QObject {
     // Nothing clipped: the text and the button fit their places, inside the box.
     QVERIFY(about.versionLabel().sizeHint().width() <= about.versionLabel().width());
     QVERIFY(about.okButton().sizeHint().width() <= about.okButton().width());
-    for (const QWidget* w : {static_cast<const QWidget*>(&about.iconLabel()),
-                             static_cast<const QWidget*>(&about.versionLabel()),
-                             static_cast<const QWidget*>(&about.okButton())}) {
+    for (const QWidget* w :
+         {static_cast<const QWidget*>(&about.iconLabel()), static_cast<const QWidget*>(&about.versionLabel()),
+          static_cast<const QWidget*>(&about.okButton())}) {
       QVERIFY2(about.rect().contains(w->geometry()), qPrintable(w->metaObject()->className()));
     }
     QVERIFY(about.iconLabel().geometry().right() < about.versionLabel().geometry().left());
@@ -153,7 +153,7 @@ class PromptsTest : public QObject {
       std::chrono::milliseconds at;
       bool due;
     };
-    const Step steps[] = {{0ms, true}, {1ms, false}, {49ms, false}, {50ms, true},
+    const Step steps[] = {{0ms, true},   {1ms, false},  {49ms, false},  {50ms, true},
                           {99ms, false}, {130ms, true}, {131ms, false}, {500ms, true}};
     for (const Step& step : steps) {
       QVERIFY2(throttle.due(t0 + step.at) == step.due, qPrintable(QString::number(step.at.count())));

@@ -129,19 +129,21 @@ class MapDialogTest : public QObject {
   void qualityFindingsAreMarkedAndJoinedOnTheMap() {
     // Rows 1 and 2 are 11 m apart (a near duplicate, a note); row 3's DIR is outside the
     // compass for a camera that warns one way (a problem).
-    convert("IDX,X,Y,TYPE,SPD,DTYPE,DIR\n"
-            "1,127.10,37.5000,1,60,1,90\n"
-            "2,127.10,37.5001,1,60,1,95\n"
-            "3,127.30,37.60,1,60,1,400\n",
-            "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n"
-            "6,127.50,36.20,3,80,1,170\n"
-            "7,127.52,36.10,3,80,1,170\n");
+    convert(
+        "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n"
+        "1,127.10,37.5000,1,60,1,90\n"
+        "2,127.10,37.5001,1,60,1,95\n"
+        "3,127.30,37.60,1,60,1,400\n",
+        "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n"
+        "6,127.50,36.20,3,80,1,170\n"
+        "7,127.52,36.10,3,80,1,170\n");
     QAbstractItemModel& model = *dialog_->tableView().model();
     // The table is sorted by latitude: the section, then rows 1, 2, 3.
     const int one = rowOfIdx(model, QStringLiteral("1")), two = rowOfIdx(model, QStringLiteral("2"));
     const int three = rowOfIdx(model, QStringLiteral("3"));
-    QCOMPARE(model.index(one, 0).data(Qt::ToolTipRole).toString(),
-             QStringLiteral("near duplicate: 11.1 m from row %1, facing the same way, same TYPE, same speed").arg(two + 1));
+    QCOMPARE(
+        model.index(one, 0).data(Qt::ToolTipRole).toString(),
+        QStringLiteral("near duplicate: 11.1 m from row %1, facing the same way, same TYPE, same speed").arg(two + 1));
     QCOMPARE(model.index(two, 3).data(Qt::ToolTipRole).toString(),
              QStringLiteral("near duplicate: 11.1 m from row %1").arg(one + 1));
     QVERIFY(!model.index(one, 0).data(Qt::BackgroundRole).isValid());  // a note: explained, not marked

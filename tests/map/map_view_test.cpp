@@ -39,7 +39,7 @@ CameraTable fixture() {
 
 constexpr int kWidth = 400, kHeight = 300;
 constexpr double kScale = 100.0;  // pixels per degree
-constexpr double kLat = 60.5;  // the view's centre: 1.5 E, 60.5 N
+constexpr double kLat = 60.5;     // the view's centre: 1.5 E, 60.5 N
 const double kLonScale = std::cos(kLat * std::numbers::pi / 180.0);
 
 // Where a position must appear with the view centred on (1.5 E, 60.5 N), worked out here
@@ -59,7 +59,8 @@ QColor colourOfType(const MapIndex& index, int type) {
 // Rows packed into a small square around (2.6 E, 60.1 N), enough to switch to pixel drawing.
 void addFiller(CameraTable& t, int count) {
   for (int i = 0; i < count; ++i)
-    addRow(t, {"9", std::to_string(2.55 + (i % 150) * 0.0007), std::to_string(60.05 + (i / 150) * 0.0007), "7", "60", "0", "0"});
+    addRow(t, {"9", std::to_string(2.55 + (i % 150) * 0.0007), std::to_string(60.05 + (i / 150) * 0.0007), "7", "60",
+               "0", "0"});
 }
 
 class MapViewTest : public QObject {
@@ -140,7 +141,8 @@ class MapViewTest : public QObject {
     addRow(t, {"4", "2.0", "61.0", "3", "80", "0", "0", "5", "3.0", "61.0", "3", "80", "0", "0"});
     addRow(t, {"6", "none", "60.5", "1", "60", "0", "0"});
     for (int i = 0; i < 30000; ++i)  // a city of type 7 around 5.25 E, 62.25 N
-      addRow(t, {"9", std::to_string(5.0 + (i % 173) * 0.5 / 173), std::to_string(62.0 + (i / 173) * 0.5 / 174), "7", "60", "0", "0"});
+      addRow(t, {"9", std::to_string(5.0 + (i % 173) * 0.5 / 173), std::to_string(62.0 + (i / 173) * 0.5 / 174), "7",
+                 "60", "0", "0"});
     MapView view;
     view.resize(kWidth, kHeight);
     view.setIndex(std::make_shared<const MapIndex>(MapIndex::build(t)));
@@ -181,7 +183,7 @@ class MapViewTest : public QObject {
     const std::vector<Case> cases{
         {expectedPixel(2.0, 60.0) + QPoint(3, -2), 1},  // a few pixels off the mark still hits it
         {expectedPixel(1.0, 61.0), 2},
-        {expectedPixel(2.7, 61.0) + QPoint(0, 2), 3},   // on the section's line
+        {expectedPixel(2.7, 61.0) + QPoint(0, 2), 3},  // on the section's line
         {expectedPixel(0.0, 60.5), 4},
     };
     for (const Case& c : cases) {
