@@ -20,7 +20,7 @@ TEST(ImportCli, MergesFilesWritesBothListsAndConvertAndCheckTakeThem) {
   const Outcome r = runSolvane({"import", fixture("csv_quotes@50.csv"), fixture("kml_placemarks.kml"),
                                 fixture("osm_cameras.osm"), "--output-dir", dir.string()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("(Garmin POI CSV): 3 point(s), 0 section(s), 3 skipped"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("(CSV): 3 point(s), 0 section(s), 3 skipped"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("(KML): 2 point(s), 1 section(s), 3 skipped"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("(OpenStreetMap XML): 6 point(s), 1 section(s), 0 skipped"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("note: " + fixture("osm_cameras.osm") + ", relation 101: to node 999 is not in the file"),
