@@ -6,6 +6,7 @@
 
 #include "base/c_file.h"
 #include "base/source_file.h"
+#include "cli/import_progress.h"
 #include "import/import_run.h"
 
 namespace solvane::cli {
@@ -88,7 +89,10 @@ int runImport(const ImportOptions& o) {
       return 1;
     }
   }
+  ImportProgressLine progress(standardErrorIsTerminal(), std::cerr);
+  request.progress = [&](const importer::ImportProgress& p) { progress.update(p); };
   const importer::ImportResult r = importer::runImport(request);
+  progress.finish();
   for (const importer::FileSummary& s : r.files) {
     std::cout << "read \"" << displayPath(s.file) << "\" (" << importer::formatName(s.format) << "): " << s.points
               << " point(s), " << s.sections << " section(s), " << s.skipped << " skipped";

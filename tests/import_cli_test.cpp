@@ -1,10 +1,12 @@
 // `solvane import` as a user runs it: what it prints, its exit statuses, and that a failed run
 // leaves the output folder exactly as it was.
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "cli/import_progress.h"
 #include "tests/solvane_process.h"
 
 namespace solvane::testing {
@@ -119,6 +121,32 @@ TEST(ImportCli, RegionOptionsDefaultsAndUsageErrors) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("not valid JSON"), std::string::npos) << r.err;
   fs::remove_all(dir);
+}
+
+// The progress line: nothing when standard error is no terminal or the import ends within a
+// second; then a few updates a second on one line, ended by a line feed.
+TEST(ImportCli, ProgressLineOnlyOnATerminalAndOnlyAfterASecond) {
+  using Clock = cli::ImportProgressLine::Clock;
+  Clock::time_point t{};
+  const auto clock = [&] { return t; };
+  const importer::ImportProgress half{50'000'000, 100'000'000, 1234};
+  for (const bool terminal : {false, true}) {
+    std::ostringstream out;
+    cli::ImportProgressLine line(terminal, out, clock);
+    t += std::chrono::milliseconds(900);
+    line.update(half);
+    EXPECT_EQ(out.str(), "");  // under a second: nothing yet
+    t += std::chrono::milliseconds(200);
+    line.update(half);
+    line.update({60'000'000, 100'000'000, 1300});  // within 200 ms of the last: not shown
+    t += std::chrono::milliseconds(300);
+    line.update({0, 0, 7});
+    line.finish();
+    EXPECT_EQ(out.str(), terminal ? "\rimporting:  50 % (50.0 of 100.0 MB read), 1234 camera(s)"
+                                    "\rimporting: 0.0 MB read, 7 camera(s)" +
+                                        std::string(21, ' ') + "\n"
+                                  : "");
+  }
 }
 
 }  // namespace
