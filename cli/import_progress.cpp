@@ -26,9 +26,14 @@ ImportProgressLine::ImportProgressLine(bool terminal, std::ostream& out, std::fu
 void ImportProgressLine::update(const importer::ImportProgress& p) {
   if (!terminal_) return;
   const Clock::time_point t = now_();
+  latest_ = p;
   if (t - start_ < std::chrono::seconds(1)) return;
   if (shown_ && t - last_ < std::chrono::milliseconds(200)) return;
   last_ = t;
+  show(p);
+}
+
+void ImportProgressLine::show(const importer::ImportProgress& p) {
   char line[160];
   const double mb = static_cast<double>(p.bytesRead) / 1e6;
   if (p.bytesTotal) {
@@ -44,9 +49,11 @@ void ImportProgressLine::update(const importer::ImportProgress& p) {
   width_ = width;
   out_ << '\r' << text << std::flush;
   shown_ = true;
+  shownBytes_ = p.bytesRead;
 }
 
 void ImportProgressLine::finish() {
+  if (shown_ && latest_.bytesRead != shownBytes_) show(latest_);  // the end, which came too soon after
   if (shown_) out_ << '\n' << std::flush;
   shown_ = false;
 }

@@ -27,6 +27,10 @@ class ImportProgressLine {
   std::ostream& out_;
   std::function<Clock::time_point()> now_;
   Clock::time_point start_, last_;
+  void show(const importer::ImportProgress& p);
+
+  importer::ImportProgress latest_;
+  std::uint64_t shownBytes_ = 0;
   bool shown_ = false;
   std::size_t width_ = 0;
 };

@@ -124,7 +124,7 @@ TEST(ImportCli, RegionOptionsDefaultsAndUsageErrors) {
 }
 
 // The progress line: nothing when standard error is no terminal or the import ends within a
-// second; then a few updates a second on one line, ended by a line feed.
+// second; then a few updates a second on one line, the last state, a line feed.
 TEST(ImportCli, ProgressLineOnlyOnATerminalAndOnlyAfterASecond) {
   using Clock = cli::ImportProgressLine::Clock;
   Clock::time_point t{};
@@ -141,10 +141,12 @@ TEST(ImportCli, ProgressLineOnlyOnATerminalAndOnlyAfterASecond) {
     line.update({60'000'000, 100'000'000, 1300});  // within 200 ms of the last: not shown
     t += std::chrono::milliseconds(300);
     line.update({0, 0, 7});
+    line.update({100'000'000, 100'000'000, 1400});  // the end, too soon for an update: shown by finish
     line.finish();
     EXPECT_EQ(out.str(), terminal ? "\rimporting:  50 % (50.0 of 100.0 MB read), 1234 camera(s)"
                                     "\rimporting: 0.0 MB read, 7 camera(s)" +
-                                        std::string(21, ' ') + "\n"
+                                        std::string(21, ' ') +
+                                        "\rimporting: 100 % (100.0 of 100.0 MB read), 1400 camera(s)\n"
                                   : "");
   }
 }
