@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "import/table_csv_reader.h"
+
 namespace solvane::importer {
 namespace {
 
@@ -49,6 +51,29 @@ std::optional<Position> position(const Json& p, std::string& error) {
 class FeatureTaker {
  public:
   explicit FeatureTaker(CameraSet& set) : set_(set) {}
+
+  // Speed, direction and kind under the names the CSV reader knows (maxspeed, vitesse,
+  // heading, enforcement, ...), for features that do not carry dump's properties.
+  static void otherNames(const Json& props, Camera& camera, std::string& problem) {
+    for (const auto& [key, value] : props.items()) {
+      const std::string name = foldName(key);
+      const std::string text = value.is_string()           ? value.get<std::string>()
+                               : value.is_number_integer() ? std::to_string(value.get<std::int64_t>())
+                               : value.is_number()         ? std::to_string(value.get<double>())
+                                                           : std::string();
+      if (text.empty() || key == "speed" || key == "direction") continue;  // read as dump writes them
+      if (!camera.speed && isSpeedName(name)) {
+        camera.speed = speedCell(text, name.find("mph") != std::string::npos);
+        if (!camera.speed) problem = "property \"" + key + "\" is not a speed, left empty";
+      } else if (!camera.direction && isDirectionName(name)) {
+        bool both = false;
+        camera.direction = travelDirection(text, both);
+        if (both) camera.dtype = 2;
+      } else if (!camera.redLight && (isKindName(name) || name == "highway") && meansRedLight(text)) {
+        camera.redLight = true;
+      }
+    }
+  }
 
   void take(const Json& feature) {
     const std::string where = "feature " + std::to_string(++count_);
@@ -101,15 +126,28 @@ class FeatureTaker {
     const Json empty = Json::object();
     const Json& props = properties && properties->is_object() ? *properties : empty;
     std::string problem;
-    camera.type = numberProperty(props, "type", problem);
+    // Other exports (overpass, open-data portals) name things their own way: a text "type"
+    // is a kind, a speed or direction may come under another name.
+    const std::string typeText = stringMember(props, "type");
+    if (!typeText.empty() && !wholeNumber(typeText)) {
+      camera.redLight = meansRedLight(typeText);
+    } else {
+      camera.type = numberProperty(props, "type", problem);
+    }
     camera.speed = numberProperty(props, "speed", problem);
-    camera.dtype = numberProperty(props, "dtype", problem);
+    otherNames(props, camera, problem);
+    if (props.contains("dtype")) camera.dtype = numberProperty(props, "dtype", problem);
     const auto h = numberProperty(props, "h", problem);
     const auto h2 = numberProperty(props, "h2", problem);
     const auto dtypeByte = static_cast<std::uint8_t>(camera.dtype.value_or(0) & 0xFF);
     if (h && *h >= 0 && *h <= 255) {
       camera.direction = directionForH(static_cast<std::uint8_t>(*h), dtypeByte);
-    } else {
+    } else if (const std::string d = stringMember(props, "direction"); !d.empty() && !wholeNumber(d)) {
+      bool both = false;
+      camera.direction = travelDirection(d, both);
+      if (both) camera.dtype = 2;
+      if (!camera.direction && !both) problem = "property \"direction\" is no direction, left empty";
+    } else if (props.contains("direction")) {
       camera.direction = numberProperty(props, "direction", problem);
     }
     if (camera.isSection()) {

@@ -504,6 +504,11 @@ std::optional<std::int64_t> speedCell(std::string_view text, bool mph) {
   return std::nullopt;
 }
 
+bool isSpeedName(std::string_view folded) { return speedName(folded) || speedPart(folded); }
+bool isDirectionName(std::string_view folded) { return directionName(folded) || directionPart(folded); }
+bool isKindName(std::string_view folded) { return kindName(folded); }
+bool meansRedLight(std::string_view text) { return redLightText(text); }
+
 std::optional<CsvColumns> parseCsvColumns(std::string_view text, std::string& error) {
   CsvColumns c;
   while (!text.empty()) {

@@ -41,5 +41,11 @@ std::optional<LatLon> locationCell(std::string_view cell);
 std::optional<std::int64_t> travelDirection(std::string_view text, bool& both);
 // Speed in km/h from "50", "50 km/h", "30 mph" (`mph`: the column's unit when the cell has none).
 std::optional<std::int64_t> speedCell(std::string_view text, bool mph);
+// What a (folded) column or property name means, as the CSV reader finds it.
+bool isSpeedName(std::string_view folded);
+bool isDirectionName(std::string_view folded);
+bool isKindName(std::string_view folded);
+// Whether a kind text ("Red light camera", "feu rouge", "traffic_signals") means red light.
+bool meansRedLight(std::string_view text);
 
 }  // namespace solvane::importer
