@@ -135,7 +135,7 @@ class FeatureTaker {
       camera.type = numberProperty(props, "type", problem);
     }
     camera.speed = numberProperty(props, "speed", problem);
-    otherNames(props, camera, problem);
+    if (!props.contains("h")) otherNames(props, camera, problem);  // dump's own need none
     if (props.contains("dtype")) camera.dtype = numberProperty(props, "dtype", problem);
     const auto h = numberProperty(props, "h", problem);
     const auto h2 = numberProperty(props, "h2", problem);
