@@ -66,6 +66,43 @@ std::string fromWindows1252(std::string_view s) {
   return out;
 }
 
+// UTF-16 with its BOM (as spreadsheets save "Unicode text") to UTF-8; a lone surrogate becomes
+// U+FFFD.
+std::string fromUtf16(std::string_view s) {
+  const bool little = s[0] == '\xFF';
+  std::string out;
+  out.reserve(s.size() / 2);
+  const auto unit = [&](std::size_t i) -> char32_t {
+    const auto a = static_cast<unsigned char>(s[i]), b = static_cast<unsigned char>(s[i + 1]);
+    return little ? (a | (b << 8)) : ((a << 8) | b);
+  };
+  for (std::size_t i = 2; i + 1 < s.size(); i += 2) {
+    char32_t u = unit(i);
+    if (u >= 0xD800 && u <= 0xDBFF && i + 3 < s.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) <= 0xDFFF) {
+      u = 0x10000 + ((u - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      u = 0xFFFD;
+    }
+    if (u < 0x80) {
+      out += static_cast<char>(u);
+    } else if (u < 0x800) {
+      out += static_cast<char>(0xC0 | (u >> 6));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    } else if (u < 0x10000) {
+      out += static_cast<char>(0xE0 | (u >> 12));
+      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (u >> 18));
+      out += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    }
+  }
+  return out;
+}
+
 // One record's fields, RFC 4180: quoted fields may hold the delimiter, "" and line ends.
 struct Record {
   std::vector<std::string> fields;
@@ -470,11 +507,12 @@ std::optional<std::int64_t> travelDirection(std::string_view text, bool& both) {
     return std::nullopt;
   }
   // Two approaches in one cell ("NB/SB", "EB & WB"): both ways, the first as the direction.
-  for (const char sep : {'/', '&', '+'}) {
+  for (const char sep : {'/', '&', '+', '-'}) {
     if (const auto at = t.find(sep); at != std::string_view::npos) {
       bool ignored = false;
       const std::string_view l = trimmed(t.substr(0, at)), r = trimmed(t.substr(at + 1));
-      if (l.size() >= 2 && r.size() >= 2) {
+      // "N/B" is one approach (northbound); "N-S", "NB/SB", "EB & WB" are two.
+      if ((l.size() >= 2 && r.size() >= 2) || (sep == '-' && !l.empty() && !r.empty())) {
         const auto first = travelDirection(l, ignored);
         const auto second = travelDirection(r, ignored);
         if (first && second) {
@@ -774,6 +812,14 @@ std::optional<ReadError> readCsv(std::string_view text, std::string_view fileNam
   if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
   const bool utf16 =
       text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'));
+  if (utf16) {
+    // A table saved as UTF-16 is read as such; Garmin POI CSV in UTF-16 stays refused as before.
+    const std::string converted = fromUtf16(text);
+    if (converted.find('\0') == std::string::npos && (columns.any() || !startsWithPoiData(converted))) {
+      set.note("", "UTF-16 text, read as such");
+      return readTable(converted, fileName, columns, detectDelimiter(converted), set);
+    }
+  }
   if (utf16 || body.find('\0') != std::string_view::npos || (!columns.any() && startsWithPoiData(body))) {
     return readPoiCsv(text, fileName, set);
   }
