@@ -506,6 +506,9 @@ std::optional<std::int64_t> travelDirection(std::string_view text, bool& both) {
     both = true;
     return std::nullopt;
   }
+  std::string upper;
+  for (const char c : folded) upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+  if (const auto whole = compassWord(upper)) return whole;  // "Nord-Est", "N/B", "south bound"
   // Two approaches in one cell ("NB/SB", "EB & WB"): both ways, the first as the direction.
   for (const char sep : {'/', '&', '+', '-'}) {
     if (const auto at = t.find(sep); at != std::string_view::npos) {
@@ -522,9 +525,7 @@ std::optional<std::int64_t> travelDirection(std::string_view text, bool& both) {
       }
     }
   }
-  std::string upper;
-  for (const char c : folded) upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-  return compassWord(upper);
+  return std::nullopt;
 }
 
 std::optional<std::int64_t> speedCell(std::string_view text, bool mph) {

@@ -24,6 +24,7 @@
 #include "import/geojson_reader.h"
 #include "import/import_run.h"
 #include "import/osm_reader.h"
+#include "import/table_csv_reader.h"
 #include "load/load_command.h"
 
 namespace fs = std::filesystem;
@@ -355,6 +356,70 @@ TEST(ImportValues, MaxspeedAndDirectionTexts) {
   EXPECT_EQ(speedFromAt("Cameras@50.csv"), 50);
   EXPECT_EQ(speedFromAt("a@b @120"), 120);
   EXPECT_FALSE(speedFromAt("no speed @"));
+}
+
+// The cells of open-data tables: directions of travel, positions, speeds, header names.
+TEST(ImportValues, OpenDataCells) {
+  struct Dir {
+    const char* text;
+    std::optional<std::int64_t> degrees;
+    bool both;
+  };
+  for (const Dir& d : {Dir{"NB", 0, false},
+                       Dir{"EB", 90, false},
+                       Dir{"SWB", 225, false},
+                       Dir{"NWB", 315, false},
+                       Dir{"N/B", 0, false},
+                       Dir{"Northbound", 0, false},
+                       Dir{"south bound", 180, false},
+                       Dir{"WEST", 270, false},
+                       Dir{"Nord-Est", 45, false},
+                       Dir{"oeste", 270, false},
+                       Dir{"Süd", 180, false},
+                       Dir{"90°", 90, false},
+                       Dir{"45,4", 45, false},
+                       Dir{"-90", 270, false},
+                       Dir{"NB/SB", 0, true},
+                       Dir{"EB & WB", 90, true},
+                       Dir{"N-S", 0, true},
+                       Dir{"both", std::nullopt, true},
+                       Dir{"Ambos sentidos", std::nullopt, true},
+                       Dir{"Av. Libertador", std::nullopt, false},
+                       Dir{"B", std::nullopt, false},
+                       Dir{"", std::nullopt, false}}) {
+    bool both = true;
+    EXPECT_EQ(travelDirection(d.text, both), d.degrees) << d.text;
+    EXPECT_EQ(both, d.both) << d.text;
+  }
+  struct Loc {
+    const char* text;
+    const char* lat;
+    const char* lon;
+  };
+  for (const Loc& l :
+       {Loc{"(41.7644, -87.7097)", "41.7644", "-87.7097"}, Loc{"41.7644,-87.7097", "41.7644", "-87.7097"},
+        Loc{"41.7644 -87.7097", "41.7644", "-87.7097"}, Loc{"POINT (-87.7097 41.7644)", "41.7644", "-87.7097"},
+        Loc{"point(2.35 48.85)", "48.85", "2.35"}, Loc{"SRID=4326;POINT Z (2.35 48.85 35)", "48.85", "2.35"},
+        Loc{"[48.85, 2.35]", "48.85", "2.35"}}) {
+    const auto ll = locationCell(l.text);
+    ASSERT_TRUE(ll) << l.text;
+    EXPECT_EQ(ll->lat, l.lat) << l.text;
+    EXPECT_EQ(ll->lon, l.lon) << l.text;
+  }
+  for (const char* bad : {"", "3450 W 71ST ST", "POINT EMPTY", "(41.7)", "LINESTRING (1 2, 3 4)"}) {
+    EXPECT_FALSE(locationCell(bad)) << bad;
+  }
+  EXPECT_EQ(speedCell("50", false), 50);
+  EXPECT_EQ(speedCell("80km/h", false), 80);
+  EXPECT_EQ(speedCell("30 MPH", false), 48);
+  EXPECT_EQ(speedCell("30", true), 48);
+  EXPECT_EQ(speedCell("60 km/h", true), 60);
+  EXPECT_FALSE(speedCell("schnell", false));
+  EXPECT_FALSE(speedCell("50 furlongs", false));
+  EXPECT_EQ(foldName("Längengrad"), "langengrad");
+  EXPECT_EQ(foldName("GO-LIVE DATE"), "golivedate");
+  EXPECT_EQ(foldName("Velocidad máxima (km/h)"), "velocidadmaximakmh");
+  EXPECT_EQ(foldName("Straße"), "strasse");
 }
 
 TEST(ImportRegion, BoxAndPolygonWithHoleKeepOnlyWhatIsInside) {
