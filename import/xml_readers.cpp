@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "import/table_csv_reader.h"
+
 namespace solvane::importer {
 namespace {
 
@@ -127,6 +129,7 @@ struct Item {
   std::vector<std::pair<std::string, std::string>> points;  // lon, lat texts
   std::string name;
   std::optional<std::int64_t> speed, direction, type, dtype;
+  bool redLight = false;
   std::string problem;
 };
 
@@ -159,6 +162,7 @@ void deliver(Item& item, bool asSection, CameraSet& set) {
   c.direction = item.direction;
   c.type = item.type;
   c.dtype = item.dtype;
+  c.redLight = item.redLight;
   if (!item.problem.empty()) set.note(item.where, item.problem);
   set.add(std::move(c), item.where);
 }
@@ -172,8 +176,10 @@ void readNumber(std::string_view text, std::optional<std::int64_t>& into, std::s
 }
 
 void readDirection(std::string_view text, Item& item) {
-  if (auto v = directionFromText(text)) {
+  bool both = false;
+  if (auto v = travelDirection(text, both); v || both) {
     item.direction = v;
+    if (both) item.dtype = 2;
   } else {
     item.problem = "direction \"" + std::string(text) + "\" is neither degrees nor a compass point, left empty";
   }
@@ -259,10 +265,23 @@ class KmlReader final : public XmlReader {
     } else if (name == "coordinates" && (parent() == "Point" || parent() == "LineString")) {
       readCoordinates(text);
     } else if ((name == "value" && parent() == "Data") || name == "SimpleData") {
-      if (dataName_ == "speed" || dataName_ == "maxspeed") readNumber(text, item_->speed, "speed", *item_);
-      if (dataName_ == "direction") readDirection(text, *item_);
-      if (dataName_ == "type") readNumber(text, item_->type, "type", *item_);
-      if (dataName_ == "dtype") readNumber(text, item_->dtype, "dtype", *item_);
+      const std::string folded = foldName(dataName_);
+      if (dataName_ == "speed" || dataName_ == "maxspeed") {
+        readNumber(text, item_->speed, "speed", *item_);
+      } else if (dataName_ == "direction") {
+        readDirection(text, *item_);
+      } else if (dataName_ == "type" && wholeNumber(text)) {
+        readNumber(text, item_->type, "type", *item_);
+      } else if (dataName_ == "dtype") {
+        readNumber(text, item_->dtype, "dtype", *item_);
+      } else if (!item_->speed && isSpeedName(folded) && !text.empty()) {
+        // Other exports' names (SPEED_LIMIT, vitesse, ...), values as in CSV ("30 mph").
+        item_->speed = speedCell(text, folded.find("mph") != std::string::npos);
+      } else if (!item_->direction && isDirectionName(folded) && !text.empty()) {
+        readDirection(text, *item_);
+      } else if ((isKindName(folded) || folded == "highway") && meansRedLight(text)) {
+        item_->redLight = true;
+      }
     } else if (name == "Placemark") {
       if (geometries_ != 1) {
         set_.skip(item_->where, geometries_ == 0 ? "no Point or LineString" : "more than one geometry");
