@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -74,6 +76,23 @@ std::optional<Position> position(const osmium::Location& l) {
   return positionFromTexts(locationText(l.x()), locationText(l.y()), error);
 }
 
+// libosmium walks a tag list string by string with strlen, so a PBF key or value with a NUL
+// byte inside (the format allows any bytes) walks it past the list's end. Such a list is
+// refused before any tag is read.
+void requireWellFormed(const osmium::TagList& tags) {
+  const auto* p = reinterpret_cast<const char*>(tags.data()) + sizeof(osmium::TagList);
+  const auto* end = reinterpret_cast<const char*>(tags.data()) + tags.byte_size();
+  while (p < end) {
+    if (*p == '\0' && std::all_of(p, end, [](char c) { return c == '\0'; })) break;  // padding, if any
+    for (int part = 0; part < 2; ++part) {
+      const void* nul = std::memchr(p, '\0', static_cast<std::size_t>(end - p));
+      if (!nul) throw std::runtime_error("a tag with a NUL byte inside; not valid OpenStreetMap data");
+      p = static_cast<const char*>(nul) + 1;
+      if (part == 0 && p >= end) throw std::runtime_error("a tag without value; not valid OpenStreetMap data");
+    }
+  }
+}
+
 std::string tag(const osmium::TagList& tags, const char* key) {
   const char* v = tags.get_value_by_key(key);
   return v ? v : "";
@@ -105,6 +124,7 @@ class OsmImport {
     while (osmium::memory::Buffer buffer = reader.read()) {
       set_.reached(reader.offset());
       for (const auto& r : buffer.select<osmium::Relation>()) {
+        requireWellFormed(r.tags());
         if (tag(r.tags(), "type") != "enforcement") continue;
         Enforcement e;
         e.id = r.id();
@@ -137,6 +157,7 @@ class OsmImport {
     while (osmium::memory::Buffer buffer = reader.read()) {
       set_.reached(reader.file_size() + reader.offset());
       for (const auto& n : buffer.select<osmium::Node>()) {
+        requireWellFormed(n.tags());
         const bool camera = std::string_view(n.tags().get_value_by_key("highway", "")) == "speed_camera";
         const bool member = !needed_.empty() && std::binary_search(needed_.begin(), needed_.end(), n.id());
         if (member) {
