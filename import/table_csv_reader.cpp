@@ -488,6 +488,8 @@ std::optional<LatLon> locationCell(std::string_view cell) {
   a = trimmed(a);
   b = trimmed(b);
   if (!wholeNumber(a) || !wholeNumber(b)) return std::nullopt;
+  // Outside WKT both need a decimal point: "11,5" is a number with a decimal comma, not a place.
+  if (!wkt && (a.find('.') == std::string_view::npos || b.find('.') == std::string_view::npos)) return std::nullopt;
   // WKT is lon lat; the others are written latitude first.
   if (wkt) return LatLon{std::string(b), std::string(a)};
   return LatLon{std::string(a), std::string(b)};
@@ -550,6 +552,10 @@ bool meansRedLight(std::string_view text) { return redLightText(text); }
 
 std::optional<CsvColumns> parseCsvColumns(std::string_view text, std::string& error) {
   CsvColumns c;
+  if (text.empty() || text.back() == ',') {
+    error = "an empty ROLE=NAME";
+    return std::nullopt;
+  }
   while (!text.empty()) {
     const auto comma = text.find(',');
     const std::string_view item = text.substr(0, comma);

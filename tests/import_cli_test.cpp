@@ -123,6 +123,29 @@ TEST(ImportCli, RegionOptionsDefaultsAndUsageErrors) {
   fs::remove_all(dir);
 }
 
+// A table whose names are not recognised: the error lists them; --columns names them.
+TEST(ImportCli, ColumnsNamedByTheUser) {
+  const fs::path dir = freshFolder("import_columns");
+  writeAll(dir / "cams.csv", "Ort;Ost;Nord;Tempo\r\nA;11,5;48,1;50\r\nB;11,6;48,2;30\r\n");
+  Outcome r = runSolvane({"import", (dir / "cams.csv").string(), "--output-dir", dir.string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("(\"Ort\", \"Ost\", \"Nord\", \"Tempo\"); name them with --columns"), std::string::npos)
+      << r.err;
+  r = runSolvane(
+      {"import", (dir / "cams.csv").string(), "--columns", "lon=ost,lat=NORD", "--output-dir", dir.string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(readAll(dir / "Solvane.txt"),
+            "IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n1,11.5,48.1,1,50,0,\r\n2,11.6,48.2,1,30,0,\r\n");
+  r = runSolvane(
+      {"import", (dir / "cams.csv").string(), "--columns", "lon=Ost,lat=Breite", "--output-dir", dir.string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("--columns lat=Breite: no such column in the header"), std::string::npos) << r.err;
+  for (const char* bad : {"lon", "height=Ost", "lon=Ost,"}) {
+    EXPECT_EQ(runSolvane({"import", (dir / "cams.csv").string(), "--columns", bad}).exitCode, 2) << bad;
+  }
+  fs::remove_all(dir);
+}
+
 // The progress line: nothing when standard error is no terminal or the import ends within a
 // second; then a few updates a second on one line, the last state, a line feed.
 TEST(ImportCli, ProgressLineOnlyOnATerminalAndOnlyAfterASecond) {
