@@ -111,20 +111,25 @@ TEST(ImportFixtures, EachGivesExactlyItsExpectedLinesOrError) {
 // The same OpenStreetMap data as PBF (written here with libosmium) gives the same cameras.
 TEST(ImportFixtures, OsmPbfReadsLikeOsmXml) {
   const fs::path dir = freshDir("pbf");
-  const fs::path xml = fs::path(SOLVANE_SOURCE_DIR) / "tests/import_fixtures/osm_cameras.osm";
-  {
-    osmium::io::Reader reader(xml.string());
-    osmium::io::Writer writer(osmium::io::File((dir / "cameras.osm.pbf").string()));
-    while (osmium::memory::Buffer buffer = reader.read()) writer(std::move(buffer));
-    writer.close();
-    reader.close();
+  for (const char* name : {"osm_cameras.osm", "osm_enforcement.osm"}) {
+    SCOPED_TRACE(name);
+    const fs::path xml = fs::path(SOLVANE_SOURCE_DIR) / "tests/import_fixtures" / name;
+    const fs::path pbf = dir / (std::string(name) + ".pbf");
+    {
+      osmium::io::Reader reader(xml.string());
+      osmium::io::Writer writer(osmium::io::File(pbf.string()), osmium::io::overwrite::allow);
+      while (osmium::memory::Buffer buffer = reader.read()) writer(std::move(buffer));
+      writer.close();
+      reader.close();
+    }
+    CameraSet fromXml, fromPbf;
+    ASSERT_FALSE(readOsmFile(xml, "", fromXml));
+    ASSERT_FALSE(readOsmFile(pbf, "", fromPbf));
+    EXPECT_EQ(normalListText(fromPbf.cameras(), {}), normalListText(fromXml.cameras(), {}));
+    EXPECT_EQ(autodoriaListText(fromPbf.cameras(), {}), autodoriaListText(fromXml.cameras(), {}));
+    EXPECT_EQ(fromPbf.skipped().size(), fromXml.skipped().size());
+    EXPECT_EQ(fromPbf.notes().size(), fromXml.notes().size());
   }
-  CameraSet fromXml, fromPbf;
-  ASSERT_FALSE(readOsmFile(xml, "", fromXml));
-  ASSERT_FALSE(readOsmFile(dir / "cameras.osm.pbf", "", fromPbf));
-  EXPECT_EQ(normalListText(fromPbf.cameras(), {}), normalListText(fromXml.cameras(), {}));
-  EXPECT_EQ(autodoriaListText(fromPbf.cameras(), {}), autodoriaListText(fromXml.cameras(), {}));
-  EXPECT_EQ(fromPbf.skipped().size(), fromXml.skipped().size());
   fs::remove_all(dir);
 }
 
