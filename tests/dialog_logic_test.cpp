@@ -215,12 +215,15 @@ TEST(DialogButtons, PerState) {
 
 // The example lists converted as a user converts them: Open, Open, Conversion. The file is
 // the one `solvane convert` writes from the same lists, date and seed, and it lands beside the
-// list chosen last. On the way the buttons are those of each state, and the closing message
-// comes while they are still greyed.
+// list chosen last, in folders named in any script. On the way the buttons are those of each
+// state, and the closing message comes while they are still greyed.
 TEST_F(DialogLogic, ConvertsTheExampleListsToTheCommandLinesFile) {
   const fs::path examples = SOLVANE_EXAMPLES;
-  const fs::path normal = file("normal/Solvane.txt", readAll(examples / "Solvane.txt"));
-  const fs::path autodoria = file("autodoria/Autodoria.txt", readAll(examples / "Autodoria.txt"));
+  // Folder names in two scripts: the paths go through the UTF-8 members and back unchanged.
+  const fs::path normal = dir_ / u8"카메라 Ünïcode" / "Solvane.txt";
+  const fs::path autodoria = dir_ / u8"autodoria ß" / "Autodoria.txt";
+  writeFile(normal, readAll(examples / "Solvane.txt"));
+  writeFile(autodoria, readAll(examples / "Autodoria.txt"));
   EXPECT_EQ(view_.buttons, kIdleButtons);
   EXPECT_EQ(logic_.total(), "0");
   EXPECT_EQ(logic_.converted(), "0");
