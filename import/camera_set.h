@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -101,12 +102,27 @@ class CameraSet {
   // Everything of one file's reading is prefixed with its name from here on.
   void setSource(std::string name) { source_ = std::move(name); }
 
+  // How far a reading is: readers report the byte offset into the current input. `reached` is
+  // for the places met once per chunk or buffer, `tick` for those met once per record (it passes
+  // on every 256th). The hook may throw to stop the reading (a cancelled import); readers own
+  // what they hold, so nothing leaks. No reader calls it from inside a C library's callback.
+  using ProgressHook = std::function<void(std::uint64_t offset)>;
+  void setProgressHook(ProgressHook hook) { progress_ = std::move(hook); }
+  void reached(std::uint64_t offset) {
+    if (progress_) progress_(offset);
+  }
+  void tick(std::uint64_t offset) {
+    if (progress_ && (++ticks_ & 0xFF) == 0) progress_(offset);
+  }
+
  private:
   Region region_;
   std::string source_;
   std::vector<Camera> cameras_;
   std::vector<std::string> skipped_, notes_;
   std::size_t outside_ = 0;
+  ProgressHook progress_;
+  std::uint32_t ticks_ = 0;
 };
 
 // The normal list (header IDX,X,Y,TYPE,SPD,DTYPE,DIR, one line per point) and the Autodoria

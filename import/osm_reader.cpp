@@ -61,8 +61,10 @@ class OsmImport {
  public:
   explicit OsmImport(CameraSet& set) : set_(set) {}
 
+  // The progress offset counts both passes: the second starts at the file's size.
   void relations(osmium::io::Reader& reader) {
     while (osmium::memory::Buffer buffer = reader.read()) {
+      set_.reached(reader.offset());
       for (const auto& r : buffer.select<osmium::Relation>()) {
         if (tag(r.tags(), "type") != "enforcement") continue;
         const std::string kind = tag(r.tags(), "enforcement");
@@ -90,6 +92,7 @@ class OsmImport {
 
   void nodes(osmium::io::Reader& reader) {
     while (osmium::memory::Buffer buffer = reader.read()) {
+      set_.reached(reader.file_size() + reader.offset());
       for (const auto& n : buffer.select<osmium::Node>()) {
         const bool camera = std::string_view(n.tags().get_value_by_key("highway", "")) == "speed_camera";
         const bool member = !needed_.empty() && std::binary_search(needed_.begin(), needed_.end(), n.id());
