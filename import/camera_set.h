@@ -38,6 +38,7 @@ struct Camera {
   Position at;
   std::optional<Position> end;  // set: an average-speed section from `at` to `end`
   std::optional<std::int64_t> type, speed, dtype, direction, direction2;
+  bool redLight = false;  // a red-light camera: its default TYPE is ListDefaults::redLightType
   [[nodiscard]] bool isSection() const noexcept { return end.has_value(); }
 };
 
@@ -67,7 +68,8 @@ std::string textPlace(std::string_view text, std::size_t offset);
 
 // Defaults for what a format does not carry.
 struct ListDefaults {
-  std::int64_t pointType = 1;
+  std::int64_t pointType = 1;     // speed cameras and points of unknown kind
+  std::int64_t redLightType = 4;  // red-light cameras
   std::int64_t sectionType = 3;
   std::optional<std::int64_t> dtype;  // unset: 1 with a direction, 0 without
 };
@@ -86,6 +88,8 @@ class CameraSet {
   [[nodiscard]] bool inRegion(const Position& p) const noexcept { return region_.contains(p.lonDegrees, p.latDegrees); }
 
   [[nodiscard]] const std::vector<Camera>& cameras() const noexcept { return cameras_; }
+  // A camera kept, for a reader that adds to it later (a device named by a second relation).
+  [[nodiscard]] Camera& camera(std::size_t index) { return cameras_.at(index); }
   [[nodiscard]] const std::vector<std::string>& skipped() const noexcept { return skipped_; }
   [[nodiscard]] const std::vector<std::string>& notes() const noexcept { return notes_; }
   [[nodiscard]] std::size_t outside() const noexcept { return outside_; }
