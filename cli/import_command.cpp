@@ -17,7 +17,7 @@ struct ImportOptions {
   std::string outputDir = ".";
   std::string bbox;
   std::string within;
-  std::int64_t type = 1, sectionType = 3;
+  std::int64_t type = 1, redLightType = 4, sectionType = 3;
   std::optional<std::int64_t> dtype;
   bool gpxSections = false;
 };
@@ -53,6 +53,7 @@ int runImport(const ImportOptions& o) {
   request.outputDir = pathFromUtf8(o.outputDir);
   if (!o.format.empty()) request.format = importer::formatFromName(o.format);
   request.defaults.pointType = o.type;
+  request.defaults.redLightType = o.redLightType;
   request.defaults.sectionType = o.sectionType;
   request.defaults.dtype = o.dtype;
   request.gpxSections = o.gpxSections;
@@ -120,7 +121,12 @@ Command addImportCommand(CLI::App& app) {
       ->type_name("csv|gpx|kml|geojson|osm|pbf");
   cmd->add_option("--output-dir", options->outputDir, "folder for Solvane.txt and Autodoria.txt (default: .)")
       ->type_name("DIR");
-  cmd->add_option("--type", options->type, "TYPE of points whose source has none (default 1)")->type_name("N");
+  cmd->add_option("--type", options->type,
+                  "TYPE of speed cameras (and points of unknown kind) whose source has none (default 1)")
+      ->type_name("N");
+  cmd->add_option("--red-light-type", options->redLightType,
+                  "TYPE of red-light cameras (OSM enforcement=traffic_signals) whose source has none (default 4)")
+      ->type_name("N");
   cmd->add_option("--section-type", options->sectionType, "TYPE of sections whose source has none (default 3)")
       ->type_name("N");
   cmd->add_option("--dtype", options->dtype,

@@ -294,7 +294,8 @@ void appendLine(std::string& out, std::size_t idx, const Position& p, std::int64
   out += ',';
   out += p.lat;
   out += ',';
-  out += std::to_string(type);
+  // The normal list's loader stores the exact text "2" as "3"; "02" is read as 2 and kept.
+  out += type == 2 ? std::string("02") : std::to_string(type);
   out += ',';
   out += optionalText(c.speed);
   out += ',';
@@ -313,7 +314,8 @@ std::string normalListText(const std::vector<Camera>& cameras, const ListDefault
   std::size_t idx = 0;
   for (const Camera& c : cameras) {
     if (c.isSection()) continue;
-    appendLine(out, ++idx, c.at, c.type.value_or(defaults.pointType), c, dtypeOf(c, defaults), c.direction);
+    appendLine(out, ++idx, c.at, c.type.value_or(c.redLight ? defaults.redLightType : defaults.pointType), c,
+               dtypeOf(c, defaults), c.direction);
   }
   return out;
 }

@@ -1,6 +1,7 @@
 #include "import/import_run.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 
@@ -32,6 +33,12 @@ std::string readHead(const std::filesystem::path& path) {
   head.resize(std::fread(head.data(), 1, head.size(), f.get()));
   return head;
 }
+
+// Thrown by the progress hook when the import is cancelled; caught in runImport only (it is
+// no std::exception, so the readers' own handlers let it pass).
+struct Cancelled {};
+
+bool isOsm(Format f) { return f == Format::kOsmXml || f == Format::kOsmPbf; }
 
 bool isPbf(std::string_view head) { return head.substr(0, 32).find("OSMHeader") != std::string_view::npos; }
 
@@ -101,10 +108,43 @@ std::optional<ReadError> readInto(Format format, std::string_view bytes, const s
   return ReadError{"", "unknown format"};
 }
 
-ImportResult runImport(const ImportRequest& request) {
+namespace {
+
+ImportResult importOrThrow(const ImportRequest& request) {
   ImportResult result;
   result.cameras = CameraSet(request.region);
   CameraSet& set = result.cameras;
+  // The work's size: every file's bytes, an OSM file's twice; unknown when any size is.
+  std::uint64_t total = 0;
+  for (const std::filesystem::path& file : request.files) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::is_regular_file(file, ec) ? std::filesystem::file_size(file, ec) : 0;
+    if (ec || size == 0) {
+      total = 0;
+      break;
+    }
+    const std::optional<Format> f = request.format ? request.format : detectFormat(file, readHead(file));
+    total += f && isOsm(*f) ? 2 * size : size;
+  }
+  std::uint64_t done = 0;  // the bytes of the files read completely
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point lastReport = Clock::now();
+  const auto checkCancel = [&] {
+    if (request.cancel && request.cancel->load(std::memory_order_relaxed)) throw Cancelled{};
+  };
+  const auto report = [&](std::uint64_t bytesRead) {
+    if (request.progress) request.progress({bytesRead, total, set.cameras().size()});
+  };
+  if (request.cancel || request.progress) {
+    set.setProgressHook([&](std::uint64_t offset) {
+      checkCancel();
+      const Clock::time_point now = Clock::now();
+      if (now - lastReport < std::chrono::milliseconds(100)) return;
+      lastReport = now;
+      report(total ? std::min(done + offset, total) : done + offset);
+    });
+  }
+  report(0);  // a cancel from here on is seen by the first reader's first report
   const auto fail = [&](const std::filesystem::path& file, const std::string& where, const std::string& reason) {
     result.error = "\"" + displayPath(file) + "\"" + (where.empty() ? "" : ": " + where) + ": " + reason;
     return result;
@@ -123,7 +163,7 @@ ImportResult runImport(const ImportRequest& request) {
     const std::size_t pointsBefore = set.points();
     set.setSource(displayPath(file));
     std::optional<ReadError> error;
-    if (*format == Format::kOsmXml || *format == Format::kOsmPbf) {
+    if (isOsm(*format)) {
       // Streamed from the file: an extract may be far larger than the memory it needs.
       const std::string name = lower(file.filename().string());
       const bool byName =
@@ -138,6 +178,12 @@ ImportResult runImport(const ImportRequest& request) {
       error = readInto(*format, read.bytes(), file.filename().string(), request.gpxSections, set);
     }
     if (error) return fail(file, error->where, error->reason);
+    checkCancel();
+    {
+      std::error_code ec;
+      const std::uintmax_t size = std::filesystem::file_size(file, ec);
+      if (!ec) done += isOsm(*format) ? 2 * size : size;
+    }
     FileSummary s{file, *format};
     s.points = set.points() - pointsBefore;
     s.sections = set.cameras().size() - before - s.points;
@@ -146,6 +192,9 @@ ImportResult runImport(const ImportRequest& request) {
     result.files.push_back(s);
   }
   set.setSource("");
+  set.setProgressHook({});
+  report(total ? total : done);
+  checkCancel();
   if (set.cameras().empty()) {
     result.error = "no cameras to write (nothing read" + std::string(set.outside() ? " inside the region" : "") + ")";
     return result;
@@ -183,6 +232,19 @@ ImportResult runImport(const ImportRequest& request) {
   }
   result.ok = true;
   return result;
+}
+
+}  // namespace
+
+ImportResult runImport(const ImportRequest& request) {
+  try {
+    return importOrThrow(request);
+  } catch (const Cancelled&) {
+    ImportResult result;
+    result.cancelled = true;
+    result.error = "cancelled";
+    return result;
+  }
 }
 
 }  // namespace solvane::importer

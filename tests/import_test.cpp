@@ -1,6 +1,7 @@
 // The import readers: the fixture table (tests/import_fixtures: each input beside the exact
 // lists, skipped items and notes, or the exact error it must give), the round trip
 // dump -> import -> convert, and the pieces the readers share.
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -123,6 +124,56 @@ TEST(ImportFixtures, OsmPbfReadsLikeOsmXml) {
   EXPECT_EQ(normalListText(fromPbf.cameras(), {}), normalListText(fromXml.cameras(), {}));
   EXPECT_EQ(autodoriaListText(fromPbf.cameras(), {}), autodoriaListText(fromXml.cameras(), {}));
   EXPECT_EQ(fromPbf.skipped().size(), fromXml.skipped().size());
+  fs::remove_all(dir);
+}
+
+// The hooks a front end uses: progress rises to the work's size (an OSM file counts twice, it
+// is read in two passes), and a cancel, before or during the reading, writes nothing.
+TEST(ImportHooks, ProgressReachesTheTotalAndCancelWritesNothing) {
+  const fs::path dir = freshDir("hooks");
+  std::string csv;
+  for (int i = 0; i < 3000; ++i) csv += "11." + std::to_string(1000 + i) + ",48.5,cam@50\n";
+  spit(dir / "many.csv", csv);
+  const fs::path osm = fs::path(SOLVANE_SOURCE_DIR) / "tests/import_fixtures/osm_cameras.osm";
+  ImportRequest request;
+  request.files = {dir / "many.csv", osm};
+  request.outputDir = dir;
+  std::vector<ImportProgress> seen;
+  request.progress = [&](const ImportProgress& p) { seen.push_back(p); };
+  ImportResult r = runImport(request);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_FALSE(r.cancelled);
+  const std::uint64_t total = csv.size() + 2 * fs::file_size(osm);
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_EQ(seen.front().bytesRead, 0u);
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    EXPECT_EQ(seen[i].bytesTotal, total);
+    if (i) EXPECT_GE(seen[i].bytesRead, seen[i - 1].bytesRead);
+  }
+  EXPECT_EQ(seen.back().bytesRead, total);
+  EXPECT_EQ(seen.back().objects, r.cameras.cameras().size());
+
+  // Cancelled from the first report (so inside the OSM reader, the first file now), or before
+  // the start.
+  spit(dir / "Solvane.txt", "the list before\n");
+  spit(dir / "Autodoria.txt", "the sections before\n");
+  std::atomic<bool> cancel = false;
+  request.cancel = &cancel;
+  request.files = {osm, dir / "many.csv"};
+  for (const bool during : {true, false}) {
+    cancel = !during;
+    std::size_t reports = 0;
+    request.progress = [&](const ImportProgress&) {
+      ++reports;
+      cancel = true;
+    };
+    r = runImport(request);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(reports, 1u);  // stopped before the end's report
+    EXPECT_EQ(slurp(dir / "Solvane.txt"), "the list before\n");
+    EXPECT_EQ(slurp(dir / "Autodoria.txt"), "the sections before\n");
+  }
   fs::remove_all(dir);
 }
 
