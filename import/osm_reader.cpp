@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -13,6 +14,7 @@
 #include <osmium/io/any_input.hpp>
 #include <osmium/osm/node.hpp>
 #include <osmium/osm/relation.hpp>
+#include <protozero/pbf_reader.hpp>
 
 namespace solvane::importer {
 namespace {
@@ -347,6 +349,71 @@ class OsmImport {
   std::vector<Id> memberCameras_;
 };
 
+// libosmium compares each blob header's type with strncmp, also when the header has no type
+// (a null pointer: undefined behaviour). The blob headers are walked here first, and a file
+// with a header without type is refused; everything else about the blobs libosmium checks.
+// `read(buffer, n)` reads the next n bytes, `skip(n)` passes over n; both false at the end.
+template <class Read, class Skip>
+std::optional<ReadError> pbfHeadersProblem(Read read, Skip skip) {
+  std::string header;
+  for (std::size_t blob = 1;; ++blob) {
+    unsigned char size[4];
+    if (!read(reinterpret_cast<char*>(size), 4)) return std::nullopt;  // the end (or cut short: libosmium says)
+    const std::uint32_t length = (std::uint32_t{size[0]} << 24) | (std::uint32_t{size[1]} << 16) |
+                                 (std::uint32_t{size[2]} << 8) | std::uint32_t{size[3]};
+    if (length > 64 * 1024) return std::nullopt;  // libosmium refuses it
+    header.resize(length);
+    if (!read(header.data(), length)) return std::nullopt;
+    bool typed = false;
+    std::int64_t datasize = 0;
+    try {
+      protozero::pbf_reader message(header);
+      while (message.next()) {
+        if (message.tag() == 1 && message.wire_type() == protozero::pbf_wire_type::length_delimited) {
+          typed = !message.get_view().empty();
+        } else if (message.tag() == 3 && message.wire_type() == protozero::pbf_wire_type::varint) {
+          datasize = message.get_int32();
+        } else {
+          message.skip();
+        }
+      }
+    } catch (const protozero::exception&) {
+      return std::nullopt;  // libosmium reports the malformed header
+    }
+    if (!typed) {
+      return ReadError{"blob " + std::to_string(blob), "not valid OpenStreetMap PBF (a blob header without type)"};
+    }
+    if (datasize <= 0 || !skip(static_cast<std::uint64_t>(datasize))) return std::nullopt;
+  }
+}
+
+std::optional<ReadError> pbfBytesProblem(std::string_view bytes) {
+  std::size_t at = 0;
+  return pbfHeadersProblem(
+      [&](char* into, std::size_t n) {
+        if (bytes.size() - at < n) return false;
+        std::memcpy(into, bytes.data() + at, n);
+        at += n;
+        return true;
+      },
+      [&](std::uint64_t n) {
+        if (bytes.size() - at < n) return false;
+        at += static_cast<std::size_t>(n);
+        return true;
+      });
+}
+
+std::optional<ReadError> pbfFileProblem(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;  // libosmium says why
+  return pbfHeadersProblem(
+      [&](char* into, std::size_t n) { return static_cast<bool>(in.read(into, static_cast<std::streamsize>(n))); },
+      [&](std::uint64_t n) {
+        in.seekg(static_cast<std::streamoff>(n), std::ios::cur);
+        return static_cast<bool>(in) && in.peek() != std::ifstream::traits_type::eof();
+      });
+}
+
 template <class MakeFile>
 std::optional<ReadError> readOsm(MakeFile makeFile, CameraSet& set) {
   try {
@@ -407,10 +474,22 @@ std::optional<std::int64_t> maxspeedKmh(std::string_view value, std::string& not
 }
 
 std::optional<ReadError> readOsmFile(const std::filesystem::path& path, const std::string& format, CameraSet& set) {
+  try {
+    osmium::io::File file(path.string(), format);
+    file.check();
+    if (file.format() == osmium::io::file_format::pbf) {
+      if (auto problem = pbfFileProblem(path)) return problem;
+    }
+  } catch (const std::exception&) {
+    // An unknown format and the like: readOsm gives the error.
+  }
   return readOsm([&] { return osmium::io::File(path.string(), format); }, set);
 }
 
 std::optional<ReadError> readOsmBytes(std::string_view bytes, const std::string& format, CameraSet& set) {
+  if (format == "pbf") {
+    if (auto problem = pbfBytesProblem(bytes)) return problem;
+  }
   return readOsm([&] { return osmium::io::File(bytes.data(), bytes.size(), format); }, set);
 }
 
