@@ -686,6 +686,10 @@ std::optional<ReadError> readTable(std::string_view text, std::string_view fileN
         [](std::string_view) { return false; }, {});
     if (l.speed != kNone) l.mph = folded[l.speed].find("mph") != std::string::npos;
   }
+  // A row may be longer than the header: its extra cells have no name.
+  const auto columnName = [&](std::size_t i) {
+    return i < header.fields.size() ? "the column \"" + header.fields[i] + "\"" : "column " + std::to_string(i + 1);
+  };
   const std::optional<std::int64_t> fileSpeed = speedFromAt(fileName);
   const bool redLightFile = redLightText(fileName);  // "red-light-camera-locations.csv"
   std::size_t first = set.cameras().size();
@@ -719,9 +723,8 @@ std::optional<ReadError> readTable(std::string_view text, std::string_view fileN
     if (l.location != kNone) {
       const auto ll = locationCell(cell(l.location));
       if (!ll) {
-        set.skip(where, trimmed(cell(l.location)).empty()
-                            ? "no position (the column \"" + header.fields[l.location] + "\" is empty)"
-                            : "\"" + std::string(cell(l.location)) + "\" is no position");
+        set.skip(where, trimmed(cell(l.location)).empty() ? "no position (" + columnName(l.location) + " is empty)"
+                                                          : "\"" + std::string(cell(l.location)) + "\" is no position");
         continue;
       }
       lonText = ll->lon;
@@ -793,7 +796,7 @@ std::optional<ReadError> readTable(std::string_view text, std::string_view fileN
   }
   if (error) return error;
   if (locationFromContent && l.location != kNone) {
-    set.note("line 1", "positions taken from the column \"" + header.fields[l.location] + "\"");
+    set.note("line 1", "positions taken from " + columnName(l.location));
   }
   if (l.dump) set.keepTieOrder(first);
   return std::nullopt;
