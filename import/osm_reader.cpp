@@ -414,17 +414,19 @@ std::optional<ReadError> pbfFileProblem(const std::filesystem::path& path) {
       });
 }
 
+// Versions, timestamps and users are not read (read_meta::no): nothing here needs them, and
+// libosmium's timestamp arithmetic on hostile values is one less place to go wrong.
 template <class MakeFile>
 std::optional<ReadError> readOsm(MakeFile makeFile, CameraSet& set) {
   try {
     OsmImport import(set);
     {
-      osmium::io::Reader reader(makeFile(), osmium::osm_entity_bits::relation);
+      osmium::io::Reader reader(makeFile(), osmium::osm_entity_bits::relation, osmium::io::read_meta::no);
       import.relations(reader);
       reader.close();
     }
     {
-      osmium::io::Reader reader(makeFile(), osmium::osm_entity_bits::node);
+      osmium::io::Reader reader(makeFile(), osmium::osm_entity_bits::node, osmium::io::read_meta::no);
       import.nodes(reader);
       reader.close();
     }
