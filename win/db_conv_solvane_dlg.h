@@ -53,6 +53,8 @@ class CDB_Conv_SolvaneDlg final : private solvane::dialog::View {
   void updateData() override;
   void setButtons(const solvane::dialog::ButtonStates& states) override;
   void tableReloaded(std::shared_ptr<const solvane::TableFindings> findings) override;
+  // No map and no marks here (yet): a Conversion need not work the findings out.
+  [[nodiscard]] bool showsFindings() const override { return false; }
   void showRowCount();
 
   HWND control(int id) const noexcept { return ::GetDlgItem(window_, id); }

@@ -463,13 +463,14 @@ TEST_F(WinDialog, AMillionRowsLoadConvertAndScrollWithTheWindowAnswering) {
   std::cout << "[ figures  ] longest UI pause during 1M rows: " << longest << " ms\n";
 }
 
-// Escape while the run loads or writes: the window goes at once, the worker is joined, no
-// message comes afterwards and no file is left half written.
+// Escape while the run loads or while it writes: the window goes at once, the worker is
+// joined, no message comes afterwards and no file is left half written.
 TEST_F(WinDialog, ClosingDuringARunCancelsIt) {
   fs::path autodoria;
-  const fs::path normal = writeLargeLists(dir_, 300'000, autodoria);
-  for (const int delayMs : {0, 150, 400}) {
-    SCOPED_TRACE(delayMs);
+  const fs::path normal = writeLargeLists(dir_, 1'000'000, autodoria);
+  using solvane::dialog::RunState;
+  for (const RunState closeIn : {RunState::kLoading, RunState::kWriting}) {
+    SCOPED_TRACE(static_cast<int>(closeIn));
     if (!dialog_) {
       dialog_ = std::make_unique<solvane::win::CDB_Conv_SolvaneDlg>(prompts_);
       window_ = dialog_->Create();
@@ -478,12 +479,14 @@ TEST_F(WinDialog, ClosingDuringARunCancelsIt) {
     choose(normal, autodoria);
     dialog_->logic().setRunInputs(kDate, kSeed);
     click(window_, ids::kIdConversion);
-    pumpFor(window_, std::chrono::milliseconds(delayMs));
+    ASSERT_TRUE(
+        pumpUntil(window_, [&] { return dialog_->logic().runState() == closeIn || !dialog_->logic().isConverting(); }));
+    ASSERT_EQ(dialog_->logic().runState(), closeIn) << "the run ended before it could be closed";
     ::SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     EXPECT_FALSE(::IsWindow(window_));
     EXPECT_FALSE(dialog_->logic().isConverting());
     pumpFor(nullptr, std::chrono::milliseconds(200));
-    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_TRUE(prompts_.messages.empty()) << prompts_.messages[0].text;
     // Either no database or a whole one, never a temporary file beside it.
     for (const fs::path& file : filesIn(dir_)) {
       const std::string name = file.filename().string();
