@@ -185,15 +185,19 @@ RECT placeIn(HWND dialog, HWND child) {
   return got;
 }
 
+// The dialog's client area is the template's size.
+void expectClientSize(HWND dialog, const ids::DialogRect& size) {
+  const RECT want = pixels(dialog, size);
+  RECT client{};
+  ::GetClientRect(dialog, &client);
+  EXPECT_EQ(client.right, want.right - want.left);
+  EXPECT_EQ(client.bottom, want.bottom - want.top);
+}
+
 // Each child of the created dialog, in template order: id, class, caption, rectangle (the
 // layer's dialog units through MapDialogRect), tab stop and disabled state.
 TEST_F(WinDialog, ControlsStandWhereTheTemplateSays) {
-  RECT size{0, 0, ids::kMainTemplate.size.width, ids::kMainTemplate.size.height};
-  ::MapDialogRect(window_, &size);
-  RECT client{};
-  ::GetClientRect(window_, &client);
-  EXPECT_EQ(client.right, size.right);
-  EXPECT_EQ(client.bottom, size.bottom);
+  expectClientSize(window_, ids::kMainTemplate.size);
 
   HWND child = ::GetWindow(window_, GW_CHILD);
   for (const ids::ControlTemplate& expected : ids::kMainControls) {
@@ -240,12 +244,7 @@ TEST_F(WinDialog, AboutBoxTemplate) {
       ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ids::kIddAboutBox), window_, keepOpen, 0);
   ASSERT_NE(about, nullptr);
   EXPECT_EQ(windowText(about), L"About DB_Conv_Solvane");
-  RECT size{0, 0, ids::kAboutTemplate.size.width, ids::kAboutTemplate.size.height};
-  ::MapDialogRect(about, &size);
-  RECT client{};
-  ::GetClientRect(about, &client);
-  EXPECT_EQ(client.right, size.right);
-  EXPECT_EQ(client.bottom, size.bottom);
+  expectClientSize(about, ids::kAboutTemplate.size);
   const std::wstring captions[] = {L"", widen(ids::aboutVersionText()), L"OK"};
   HWND child = ::GetWindow(about, GW_CHILD);
   for (std::size_t i = 0; i < ids::kAboutControls.size(); ++i) {
