@@ -68,6 +68,18 @@ class CDB_Conv_SolvaneDlg::QtView final : public solvane::dialog::View {
   void loadFinished(bool converting) override { emit dialog_.loadFinished(converting); }
   void conversionStarted() override { emit dialog_.conversionStarted(); }
   void conversionFinished(bool converted) override { emit dialog_.conversionFinished(converted); }
+  void importStarted() override { dialog_.showImportProgress(true); }
+  void importProgress(const std::string& line, int permille) override {
+    if (QProgressDialog* progress = dialog_.m_importProgress.get()) {
+      progress->setLabelText(utf8(line));
+      if (permille >= 0) {
+        progress->setMaximum(1000);
+        progress->setValue(permille);
+      }
+    }
+  }
+  void importEnded() override { dialog_.showImportProgress(false); }
+  void importFinished(bool imported) override { emit dialog_.importFinished(imported); }
 
  private:
   CDB_Conv_SolvaneDlg& dialog_;
@@ -256,6 +268,24 @@ void CDB_Conv_SolvaneDlg::setButtons(const solvane::dialog::ButtonStates& states
   m_btnLoad.setEnabled(states.load);
   m_btnConvert.setEnabled(states.conversion);
   m_btnOK.setEnabled(states.ok);
+  m_importAction.setEnabled(states.import);
+}
+
+void CDB_Conv_SolvaneDlg::showImportProgress(bool running) {
+  if (!running) {
+    m_importProgress.reset();
+    return;
+  }
+  // Over the dialog only, so the window goes on painting; its Cancel leaves the lists alone.
+  m_importProgress =
+      std::make_unique<QProgressDialog>(QStringLiteral("Importing..."), QStringLiteral("Cancel"), 0, 0, this);
+  m_importProgress->setWindowTitle(QString::fromUtf8(solvane::dialog::kAppName));
+  m_importProgress->setWindowModality(Qt::WindowModal);
+  m_importProgress->setAutoClose(false);
+  m_importProgress->setAutoReset(false);
+  m_importProgress->setMinimumDuration(0);
+  connect(m_importProgress.get(), &QProgressDialog::canceled, this, [this] { m_logic.cancelImport(); });
+  m_importProgress->show();
 }
 
 void CDB_Conv_SolvaneDlg::showTable(std::shared_ptr<const solvane::TableFindings> findings) {

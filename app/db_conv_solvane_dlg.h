@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <filesystem>
@@ -76,6 +77,8 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   [[nodiscard]] QPushButton& mapButton() noexcept { return m_btnMap; }
   [[nodiscard]] QAction& mapAction() noexcept { return m_mapAction; }
   [[nodiscard]] QAction& importAction() noexcept { return m_importAction; }
+  // The progress line of an import on its worker, with Cancel; null when none runs.
+  [[nodiscard]] QProgressDialog* importProgress() noexcept { return m_importProgress.get(); }
   [[nodiscard]] solvane::map::MapLink& mapLink() noexcept { return *m_mapLink; }
   [[nodiscard]] solvane::map::RowMarks& rowMarks() noexcept { return *m_rowMarks; }
   [[nodiscard]] QString total() const;
@@ -104,6 +107,8 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   void conversionStarted();
   // A run has ended and its message was dismissed; the buttons are enabled again.
   void conversionFinished(bool converted);
+  // An import has ended (`imported`: the lists were written) and its message was dismissed.
+  void importFinished(bool imported);
 
  protected:
   // Closing during a run cancels the run and waits for the worker before the dialog goes.
@@ -124,6 +129,7 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   void placeControls();
   void setButtons(const solvane::dialog::ButtonStates& states);
   void showTable(std::shared_ptr<const solvane::TableFindings> findings);
+  void showImportProgress(bool running);
 
   solvane::gui::UserPrompts& m_prompts;
   std::unique_ptr<QtView> m_view;
@@ -153,6 +159,7 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   QAction m_importAction;
   std::unique_ptr<solvane::map::RowMarks> m_rowMarks;
   std::unique_ptr<solvane::map::MapLink> m_mapLink;
+  std::unique_ptr<QProgressDialog> m_importProgress;
 
   bool m_systemMenuReady = false;
 };

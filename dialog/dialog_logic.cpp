@@ -112,11 +112,13 @@ void Controller::OnOpenAutodoria() {
 void Controller::OnAbout() { m_prompts.about(); }
 
 void Controller::OnImport() {
+  if (isBusy()) return;
   const std::vector<std::filesystem::path> files = m_prompts.openImportFiles(m_outputFolder);
   if (!files.empty()) importFiles(files);
 }
 
 void Controller::takeFiles(std::span<const std::filesystem::path> paths) {
+  if (isBusy()) return;
   std::vector<std::filesystem::path> others;
   for (const std::filesystem::path& path : paths) {
     switch (listKind(path)) {
@@ -130,27 +132,63 @@ void Controller::takeFiles(std::span<const std::filesystem::path> paths) {
 }
 
 #ifdef SOLVANE_WITH_IMPORT
+// What the import worker hands to the UI thread.
+struct Controller::ImportDone {
+  importer::ImportResult result;
+  std::filesystem::path folder;  // where the lists were to be written
+};
+
 void Controller::importFiles(std::span<const std::filesystem::path> paths) {
-  if (paths.empty()) return;
+  if (paths.empty() || isBusy()) return;
   importer::ImportRequest request;
   request.files.assign(paths.begin(), paths.end());
   const std::filesystem::path folder = fullPath(paths.front()).parent_path();
   request.outputDir = folder;
-  const std::filesystem::path normal = folder / kDefaultNormalName;
-  const std::filesystem::path autodoria = folder / kDefaultAutodoriaName;
   std::error_code error;
-  if (std::filesystem::exists(normal, error) || std::filesystem::exists(autodoria, error)) {
+  if (std::filesystem::exists(folder / kDefaultNormalName, error) ||
+      std::filesystem::exists(folder / kDefaultAutodoriaName, error)) {
     if (!m_prompts.confirm(kReplaceListsQuestion, replaceListsDetail(pathText(folder)))) return;
   }
-  const importer::ImportResult result = importer::runImport(request);
-  if (!result.ok) {
-    m_prompts.message(kImportFailed, result.error, Icon::kError);
+  const std::uint64_t run = ++m_run;
+  m_cancel.store(false);
+  setState(RunState::kImporting);
+  m_view.importStarted();
+  // A large extract takes seconds to read: on a worker, so the window answers and Cancel works.
+  startWorker([this, run, folder, request = std::move(request)]() mutable {
+    ProgressThrottle throttle;
+    request.progress = [this, run, &throttle](const importer::ImportProgress& p) {
+      if (!throttle.due(ProgressThrottle::Clock::now())) return;
+      postForRun(run,
+                 [this, line = importProgressText(p.bytesRead, p.bytesTotal, p.objects),
+                  permille = importPermille(p.bytesRead, p.bytesTotal)] { m_view.importProgress(line, permille); });
+    };
+    request.cancel = &m_cancel;
+    auto done = std::make_shared<ImportDone>(ImportDone{importer::runImport(request), folder});
+    postForRun(run, [this, run, done] { finishImport(run, *done); });
+  });
+}
+
+void Controller::finishImport(std::uint64_t run, const ImportDone& done) {
+  joinWorker();
+  m_view.importEnded();
+  const importer::ImportResult& result = done.result;
+  // Cancelled: nothing was written and nothing changes; the user asked for it, no message.
+  if (result.cancelled) {
+    endRun();
+    m_view.importFinished(false);
     return;
   }
-  setSource(m_strNormalPath, normal);
+  if (!result.ok) {
+    m_prompts.message(kImportFailed, result.error, Icon::kError);
+    if (run != m_run) return;  // closed while the message was up
+    endRun();
+    m_view.importFinished(false);
+    return;
+  }
+  setSource(m_strNormalPath, done.folder / kDefaultNormalName);
   // Without sections this import has no Autodoria list: an older one in the folder is not it.
   if (result.autodoriaList) {
-    setSource(m_strAutodoriaPath, autodoria);
+    setSource(m_strAutodoriaPath, done.folder / kDefaultAutodoriaName);
   } else {
     m_strAutodoriaPath.clear();
   }
@@ -162,13 +200,22 @@ void Controller::importFiles(std::span<const std::filesystem::path> paths) {
   if (result.cameras.outside()) detail += ", " + std::to_string(result.cameras.outside()) + " outside the region";
   detail += ".";
   for (std::size_t i = 0; i < skipped.size() && i < 5; ++i) detail += "\n" + skipped[i];
-  m_prompts.message(listsWrittenText(pathText(folder)), detail, Icon::kNone);
+  m_prompts.message(listsWrittenText(pathText(done.folder)), detail, Icon::kNone);
+  if (run != m_run) return;
+  endRun();
+  m_view.importFinished(true);
+}
+
+void Controller::cancelImport() {
+  if (m_state == RunState::kImporting) m_cancel.store(true);
 }
 #else
 void Controller::importFiles(std::span<const std::filesystem::path> paths) {
-  if (paths.empty()) return;
+  if (paths.empty() || isBusy()) return;
   m_prompts.message(kImportFailed, "This build reads only the two lists: " + pathText(paths.front()), Icon::kError);
 }
+
+void Controller::cancelImport() {}
 #endif
 
 void Controller::showLoad(const LoadResult& result, std::shared_ptr<const TableFindings> findings) {
@@ -182,7 +229,7 @@ void Controller::showLoad(const LoadResult& result, std::shared_ptr<const TableF
 
 bool Controller::OnLoad() {
   // A run owns the table from its click to its end.
-  if (isConverting()) return false;
+  if (isBusy()) return false;
   const LoadResult result = loadSources(m_List, SourcePaths{textPath(m_strNormalPath), textPath(m_strAutodoriaPath)});
   showLoad(result, nullptr);
   if (result.error) {
@@ -195,7 +242,7 @@ bool Controller::OnLoad() {
 void Controller::postForRun(std::uint64_t run, std::function<void()> fn) {
   m_post([alive = std::weak_ptr<Alive>(m_alive), this, run, fn = std::move(fn)] {
     // The controller may be gone (the front end delivered late) or the run cancelled.
-    if (!alive.lock() || run != m_run || !isConverting()) return;
+    if (!alive.lock() || run != m_run || !isBusy()) return;
     fn();
   });
 }
@@ -215,7 +262,7 @@ void Controller::joinWorker() {
 }
 
 void Controller::OnConvert() {
-  if (isConverting()) return;
+  if (isBusy()) return;
   const std::uint64_t run = ++m_run;
   m_cancel.store(false);
   setState(RunState::kLoading);
@@ -306,12 +353,13 @@ void Controller::finishConversion(std::uint64_t run, const ConversionResult& res
 void Controller::endRun() { setState(RunState::kIdle); }
 
 void Controller::cancelConversion() {
-  if (!isConverting()) return;
+  if (!isBusy()) return;
   // The worker stops at its next check and writes nothing; a write already under way
   // finishes, and the file appears whole or not at all.
   m_cancel.store(true);
   joinWorker();
   ++m_run;  // the run's posts still on their way are ignored
+  if (m_state == RunState::kImporting) m_view.importEnded();
   endRun();
 }
 

@@ -39,19 +39,22 @@ struct ButtonStates {
   bool load = false;  // greyed in the template and never enabled: a load runs inside Conversion
   bool conversion = true;
   bool ok = true;
+  bool import = true;  // Import... and drops (a front end without them ignores it)
   friend bool operator==(const ButtonStates&, const ButtonStates&) = default;
 };
 
 // kLoading: the load worker runs (or its result is being shown); kWriting: the encode/write
 // worker runs (or its closing message is up). A run lasts from the Conversion click until its
-// closing message has been dismissed.
-enum class RunState { kIdle, kLoading, kWriting };
+// closing message has been dismissed. kImporting: an import runs on a worker (or its summary
+// is up).
+enum class RunState { kIdle, kLoading, kWriting, kImporting };
 
-// During a run Open (normal), Conversion and OK are greyed; Open (Autodoria) stays, since the
-// run took the paths it needs when it started.
+// During a conversion Open (normal), Conversion, OK and Import are greyed; Open (Autodoria)
+// stays, since the run took the paths it needs when it started. An import is about to replace
+// both paths: everything is greyed but its own Cancel.
 [[nodiscard]] constexpr ButtonStates buttonsFor(RunState state) noexcept {
   const bool idle = state == RunState::kIdle;
-  return {idle, true, false, idle, idle};
+  return {idle, state != RunState::kImporting, false, idle, idle, idle};
 }
 
 class View {
@@ -75,6 +78,16 @@ class View {
   virtual void conversionStarted() {}
   // The run ended and its message was dismissed; the buttons are enabled again.
   virtual void conversionFinished(bool /*converted*/) {}
+
+  // An import runs on a worker: show a progress line with a Cancel that calls
+  // Controller::cancelImport, until importEnded (which comes before any message of its end).
+  virtual void importStarted() {}
+  // `line`: importProgressText; `permille`: how far, 0 to 1000, or -1 when the size is unknown.
+  virtual void importProgress(const std::string& /*line*/, int /*permille*/) {}
+  virtual void importEnded() {}
+  // Notice: the import ended (`imported`: the lists were written) and its message was
+  // dismissed; the buttons are enabled again.
+  virtual void importFinished(bool /*imported*/) {}
 };
 
 class Prompts {
@@ -127,12 +140,17 @@ class Controller {
   void takeFiles(std::span<const std::filesystem::path> paths);
   // The files become the two lists, written beside the first file (after a Yes when lists are
   // there already), and fill the two path fields; a summary or the error in a message box.
+  // The reading runs on a worker with progress (View::importProgress) and can be cancelled,
+  // which leaves the lists and the fields as they were. Nothing during another run.
   // Without the import layer in the build: a message that this build has no import.
   void importFiles(std::span<const std::filesystem::path> paths);
-  // Whether the dialog takes dropped files now: not during a run.
-  [[nodiscard]] bool acceptsDrop() const noexcept { return !isConverting(); }
-  // Closing: a run is cancelled and its worker joined (a write under way finishes: the file
-  // appears whole or not at all); afterwards the dialog may go. The buttons are enabled again.
+  // The Cancel of the import's progress line: the import stops soon and writes nothing.
+  void cancelImport();
+  // Whether the dialog takes dropped files now: not during a run or an import.
+  [[nodiscard]] bool acceptsDrop() const noexcept { return !isBusy(); }
+  // Closing: a run or an import is cancelled and its worker joined (a write under way
+  // finishes: the file appears whole or not at all); afterwards the dialog may go. The buttons
+  // are enabled again.
   void cancelConversion();
 
   // For tests and front ends that must reproduce a file: the date and the random seed of the
@@ -153,7 +171,11 @@ class Controller {
   // The folder of the source file chosen last; empty before any choice (the pickers' start).
   [[nodiscard]] const std::filesystem::path& chosenFolder() const noexcept { return m_outputFolder; }
   [[nodiscard]] RunState runState() const noexcept { return m_state; }
-  [[nodiscard]] bool isConverting() const noexcept { return m_state != RunState::kIdle; }
+  [[nodiscard]] bool isConverting() const noexcept {
+    return m_state == RunState::kLoading || m_state == RunState::kWriting;
+  }
+  // A conversion or an import runs.
+  [[nodiscard]] bool isBusy() const noexcept { return m_state != RunState::kIdle; }
   [[nodiscard]] ButtonStates buttons() const noexcept { return buttonsFor(m_state); }
 
  private:
@@ -170,6 +192,10 @@ class Controller {
   void showProgress(std::uint64_t run, std::size_t records);
   void finishConversion(std::uint64_t run, const ConversionResult& result);
   void endRun();
+#ifdef SOLVANE_WITH_IMPORT
+  struct ImportDone;
+  void finishImport(std::uint64_t run, const ImportDone& done);
+#endif
   // Posts `fn` to the UI thread, to run only while this controller lives and `run` is current.
   void postForRun(std::uint64_t run, std::function<void()> fn);
   void startWorker(std::function<void()> work);

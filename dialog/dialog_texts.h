@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -46,5 +48,11 @@ inline constexpr const char* kImportFailed = "Import failed; nothing was written
 [[nodiscard]] std::string replaceListsDetail(std::string_view folder);
 // "Lists written to <folder>, ready for Conversion."
 [[nodiscard]] std::string listsWrittenText(std::string_view folder);
+// The import's progress line: "Importing: 40 % (1.2 of 3.0 MB), 12 camera(s) so far", or
+// without a known total "Importing: 1.2 MB read, 12 camera(s) so far" (MB of 10^6 bytes,
+// tenths cut off).
+[[nodiscard]] std::string importProgressText(std::uint64_t bytesRead, std::uint64_t bytesTotal, std::size_t objects);
+// How far, 0 to 1000; -1 without a total.
+[[nodiscard]] int importPermille(std::uint64_t bytesRead, std::uint64_t bytesTotal) noexcept;
 
 }  // namespace solvane::dialog

@@ -221,9 +221,13 @@ std::optional<std::vector<Region::Polygon>> readArea(std::string_view json, std:
 
 void CameraSet::add(Camera camera, std::string_view where) {
   const auto outOfRange = [](const Position& p) { return !inRange(p.scaledLon, p.scaledLat); };
-  if (outOfRange(camera.at) || (camera.end && outOfRange(*camera.end))) {
+  if (outOfRange(camera.at)) {
     skip(where, "coordinates outside the range (longitude -180..180, latitude -90..90)");
     return;
+  }
+  if (camera.end && outOfRange(*camera.end)) {
+    // The conversion range-tests only a section's start and writes its end as it stands.
+    note(where, "the section's end point lies outside the range (longitude -180..180, latitude -90..90); kept");
   }
   if (!region_.contains(camera.at.lonDegrees, camera.at.latDegrees)) {
     ++outside_;

@@ -46,7 +46,7 @@ bool isPbf(std::string_view head) { return head.substr(0, 32).find("OSMHeader") 
 
 const char* formatName(Format f) noexcept {
   switch (f) {
-    case Format::kPoiCsv: return "Garmin POI CSV";
+    case Format::kPoiCsv: return "CSV";
     case Format::kGpx: return "GPX";
     case Format::kKml: return "KML";
     case Format::kGeoJson: return "GeoJSON";
@@ -96,9 +96,9 @@ std::optional<Format> detectFormat(const std::filesystem::path& path, std::strin
 }
 
 std::optional<ReadError> readInto(Format format, std::string_view bytes, const std::string& fileName, bool gpxSections,
-                                  CameraSet& set) {
+                                  CameraSet& set, const CsvColumns& csvColumns) {
   switch (format) {
-    case Format::kPoiCsv: return readPoiCsv(bytes, fileName, set);
+    case Format::kPoiCsv: return readCsv(bytes, fileName, csvColumns, set);
     case Format::kGpx: return readGpx(bytes, gpxSections, set);
     case Format::kKml: return readKml(bytes, set);
     case Format::kGeoJson: return readGeoJson(bytes, set);
@@ -175,7 +175,7 @@ ImportResult importOrThrow(const ImportRequest& request) {
         result.error = read.error->detail;
         return result;
       }
-      error = readInto(*format, read.bytes(), file.filename().string(), request.gpxSections, set);
+      error = readInto(*format, read.bytes(), file.filename().string(), request.gpxSections, set, request.csvColumns);
     }
     if (error) return fail(file, error->where, error->reason);
     checkCancel();

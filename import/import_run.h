@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "import/camera_set.h"
+#include "import/table_csv_reader.h"
 
 namespace solvane::importer {
 
@@ -37,6 +38,7 @@ struct ImportRequest {
   ListDefaults defaults;
   Region region;
   bool gpxSections = false;
+  CsvColumns csvColumns;  // --columns
   // Called now and then (once at the start, about every 100 ms while reading, once when all is
   // read) on the thread that runs the import.
   std::function<void(const ImportProgress&)> progress;
@@ -67,6 +69,6 @@ ImportResult runImport(const ImportRequest& request);
 
 // Reads one file's bytes (for formats other than OSM) into the set; the error names where.
 std::optional<ReadError> readInto(Format format, std::string_view bytes, const std::string& fileName, bool gpxSections,
-                                  CameraSet& set);
+                                  CameraSet& set, const CsvColumns& csvColumns = {});
 
 }  // namespace solvane::importer

@@ -25,8 +25,26 @@ struct Enforcement {
   std::string kindText, maxspeed;
   std::optional<Id> from, to;
   std::vector<Id> devices;
-  std::vector<Id> unnamed;  // node members with an empty role
+  std::vector<Id> unnamed;     // node members with an empty role
+  std::vector<Id> wayDevices;  // devices mapped as ways or areas (gantries), not read
 };
+
+// One device may serve several kinds ("maxspeed;traffic_signals"): a section when any part is
+// average_speed, else a red-light camera when any is traffic_signals, else a speed camera.
+Kind kindOf(std::string_view value) {
+  bool maxspeed = false, signals = false, average = false;
+  while (!value.empty()) {
+    const auto semi = value.find(';');
+    std::string_view part = value.substr(0, semi);
+    while (!part.empty() && part.front() == ' ') part.remove_prefix(1);
+    while (!part.empty() && part.back() == ' ') part.remove_suffix(1);
+    maxspeed = maxspeed || part == "maxspeed";
+    signals = signals || part == "traffic_signals";
+    average = average || part == "average_speed";
+    value = semi == std::string_view::npos ? std::string_view() : value.substr(semi + 1);
+  }
+  return average ? Kind::kAverageSpeed : signals ? Kind::kTrafficSignals : maxspeed ? Kind::kMaxspeed : Kind::kOther;
+}
 
 struct MemberNode {
   bool found = false;
@@ -91,13 +109,13 @@ class OsmImport {
         Enforcement e;
         e.id = r.id();
         e.kindText = tag(r.tags(), "enforcement");
-        e.kind = e.kindText == "maxspeed"          ? Kind::kMaxspeed
-                 : e.kindText == "average_speed"   ? Kind::kAverageSpeed
-                 : e.kindText == "traffic_signals" ? Kind::kTrafficSignals
-                                                   : Kind::kOther;
+        e.kind = kindOf(e.kindText);
         e.maxspeed = tag(r.tags(), "maxspeed");
         for (const auto& m : r.members()) {
-          if (m.type() != osmium::item_type::node) continue;
+          if (m.type() != osmium::item_type::node) {
+            if (m.role() == std::string_view("device")) e.wayDevices.push_back(m.ref());
+            continue;
+          }
           const std::string_view role = m.role();
           if (role == "from" && !e.from) e.from = m.ref();
           if (role == "to" && !e.to) e.to = m.ref();
@@ -202,6 +220,9 @@ class OsmImport {
       set_.note(where, "enforcement=" + (e.kindText.empty() ? std::string("(none)") : e.kindText) +
                            " is no camera kind read here; its camera nodes stand alone");
       return;
+    }
+    for (const Id id : e.wayDevices) {
+      set_.note(where, "device way " + std::to_string(id) + " is not read (only device nodes are)");
     }
     // Devices: the `device` members; a camera node given with an empty role is taken as one.
     std::vector<Id> devices = e.devices;

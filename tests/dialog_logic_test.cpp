@@ -73,13 +73,20 @@ class FakeView final : public solvane::dialog::View {
   void loadFinished(bool converting) override { loads.push_back(converting); }
   void conversionStarted() override { ++started; }
   void conversionFinished(bool converted) override { finished.push_back(converted); }
+  void importStarted() override { ++importsStarted; }
+  void importProgress(const std::string& line, int) override { progressLines.push_back(line); }
+  void importEnded() override { ++importsEnded; }
+  void importFinished(bool imported) override { imports.push_back(imported); }
 
   int updates = 0;
-  ButtonStates buttons{false, false, true, false, false};  // not what any state shows
-  std::vector<bool> reloads;                               // with findings from the worker?
+  ButtonStates buttons{false, false, true, false, false, false};  // not what any state shows
+  std::vector<bool> reloads;                                      // with findings from the worker?
   std::vector<bool> loads;
   int started = 0;
   std::vector<bool> finished;
+  int importsStarted = 0, importsEnded = 0;
+  std::vector<std::string> progressLines;
+  std::vector<bool> imports;
 };
 
 class FakePrompts final : public solvane::dialog::Prompts {
@@ -114,11 +121,19 @@ class FakePrompts final : public solvane::dialog::Prompts {
   FakeView& view_;
 };
 
-// The UI thread's queue: workers post, the test runs.
+// The UI thread's queue: workers post, the test runs. While held, a worker's post waits
+// until the test releases it, so the test can act at a known point of the worker's way.
 class PostQueue {
  public:
   solvane::dialog::Post post() {
     return [this](std::function<void()> fn) {
+      if (std::this_thread::get_id() != testThread_) {
+        std::unique_lock lock(mutex_);
+        ++waiting_;
+        ready_.notify_all();
+        ready_.wait(lock, [&] { return !held_; });
+        --waiting_;
+      }
       const std::lock_guard lock(mutex_);
       queue_.push_back(std::move(fn));
       ready_.notify_all();
@@ -142,6 +157,20 @@ class PostQueue {
     std::unique_lock lock(mutex_);
     return ready_.wait_for(lock, std::chrono::seconds(60), [&] { return queue_.size() >= count; });
   }
+  void hold() {
+    const std::lock_guard lock(mutex_);
+    held_ = true;
+  }
+  // Waits until a worker's post waits at the hold.
+  bool waitForHeldPost() {
+    std::unique_lock lock(mutex_);
+    return ready_.wait_for(lock, std::chrono::seconds(60), [&] { return waiting_ > 0; });
+  }
+  void release() {
+    const std::lock_guard lock(mutex_);
+    held_ = false;
+    ready_.notify_all();
+  }
   // Runs everything queued now; the number run.
   std::size_t runAll() {
     std::deque<std::function<void()>> now;
@@ -157,6 +186,9 @@ class PostQueue {
   std::mutex mutex_;
   std::condition_variable ready_;
   std::deque<std::function<void()>> queue_;
+  const std::thread::id testThread_ = std::this_thread::get_id();
+  bool held_ = false;
+  int waiting_ = 0;
 };
 
 const std::string kNormalList =
@@ -169,8 +201,8 @@ const std::string kAutodoriaList =
     "1,127.03,36.24,3,80,1,167\n"
     "2,127.04,36.18,3,80,1,167\n";
 
-constexpr ButtonStates kIdleButtons{true, true, false, true, true};
-constexpr ButtonStates kRunButtons{false, true, false, false, false};
+constexpr ButtonStates kIdleButtons{true, true, false, true, true, true};
+constexpr ButtonStates kRunButtons{false, true, false, false, false, false};
 
 class DialogLogic : public ::testing::Test {
  protected:
@@ -211,6 +243,8 @@ TEST(DialogButtons, PerState) {
   EXPECT_EQ(solvane::dialog::buttonsFor(RunState::kIdle), kIdleButtons);
   EXPECT_EQ(solvane::dialog::buttonsFor(RunState::kLoading), kRunButtons);
   EXPECT_EQ(solvane::dialog::buttonsFor(RunState::kWriting), kRunButtons);
+  EXPECT_EQ(solvane::dialog::buttonsFor(RunState::kImporting),
+            (ButtonStates{false, false, false, false, false, false}));
 }
 
 // The example lists converted as a user converts them: Open, Open, Conversion. The file is
@@ -467,6 +501,7 @@ TEST_F(DialogLogic, DroppedListsFillTheFieldsAndTheRestIsImported) {
   const std::vector<fs::path> mixed{notes, autodoria};
   logic_.takeFiles(mixed);
   EXPECT_EQ(logic_.outputFolder(), autodoria.parent_path());
+  ASSERT_TRUE(posts_.runUntil([&] { return !prompts_.messages.empty(); }));  // the import may run on a worker
   ASSERT_EQ(prompts_.messages.size(), 1u);
   EXPECT_EQ(prompts_.messages[0].text, solvane::dialog::kImportFailed);
   EXPECT_EQ(prompts_.messages[0].icon, Icon::kError);
@@ -495,13 +530,83 @@ TEST_F(DialogLogic, ImportAsksBeforeReplacingLists) {
 
   prompts_.confirmAnswer = true;
   logic_.importFiles(files);
+  EXPECT_EQ(logic_.runState(), RunState::kImporting);
+  EXPECT_EQ(view_.buttons, (ButtonStates{false, false, false, false, false, false}));
+  EXPECT_FALSE(logic_.acceptsDrop());
+  ASSERT_TRUE(posts_.runUntil([&] { return !view_.imports.empty(); }));
+  EXPECT_EQ(view_.imports, std::vector<bool>{true});
+  EXPECT_EQ(view_.importsStarted, 1);
+  EXPECT_EQ(view_.importsEnded, 1);
+  EXPECT_FALSE(view_.progressLines.empty());
+  EXPECT_EQ(view_.buttons, kIdleButtons);
   EXPECT_EQ(readAll(old), "IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n1,126.9,35.1,1,60,0,\r\n");
   EXPECT_EQ(textPath(logic_.normalPath()), old);
   EXPECT_EQ(logic_.autodoriaPath(), "");
   ASSERT_EQ(prompts_.messages.size(), 1u);
   EXPECT_EQ(prompts_.messages[0].text, solvane::dialog::listsWrittenText(solvane::dialog::pathText(dir_)));
   EXPECT_EQ(prompts_.messages[0].detail, "1 point(s), 0 section(s); 0 item(s) skipped.");
+  EXPECT_EQ(prompts_.messages[0].state, RunState::kImporting);  // the buttons come back after it
+}
+
+// Cancel while the import reads (held at its first progress report): nothing is written, the
+// lists and fields stay as they were, no message; closing during an import cancels it too.
+TEST_F(DialogLogic, ACancelledImportLeavesTheListsUntouched) {
+  const fs::path normal = file("Solvane.txt", kNormalList);
+  const fs::path autodoria = file("Autodoria.txt", kAutodoriaList);
+  const fs::path geo = file("cams.geojson", R"({"type": "FeatureCollection", "features": [
+{"type": "Feature", "geometry": {"type": "Point", "coordinates": [127.1, 37.5]}, "properties": {"speed": 50}}]})");
+  choose(normal, autodoria);
+  const std::vector<fs::path> files{geo};
+  for (const bool byClosing : {false, true}) {
+    SCOPED_TRACE(byClosing ? "closed" : "Cancel");
+    view_.imports.clear();
+    posts_.hold();
+    logic_.importFiles(files);
+    ASSERT_TRUE(posts_.waitForHeldPost());
+    if (byClosing) {
+      // The flag first, as closing sets it, so the released worker cannot finish the import;
+      // closing then joins it and drops its late report.
+      logic_.cancelImport();
+      posts_.release();
+      logic_.cancelConversion();
+      EXPECT_EQ(logic_.runState(), RunState::kIdle);
+      posts_.runAll();
+      EXPECT_TRUE(view_.imports.empty());
+    } else {
+      logic_.cancelImport();
+      posts_.release();
+      ASSERT_TRUE(posts_.runUntil([&] { return !view_.imports.empty(); }));
+      EXPECT_EQ(view_.imports, std::vector<bool>{false});
+    }
+    EXPECT_EQ(view_.importsEnded, view_.importsStarted);
+    EXPECT_EQ(view_.buttons, kIdleButtons);
+    EXPECT_EQ(readAll(normal), kNormalList);
+    EXPECT_EQ(readAll(autodoria), kAutodoriaList);
+    EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"Autodoria.txt", "Solvane.txt", "cams.geojson"}));
+    EXPECT_EQ(textPath(logic_.normalPath()), normal);
+    EXPECT_EQ(textPath(logic_.autodoriaPath()), autodoria);
+    EXPECT_TRUE(prompts_.messages.empty());
+  }
 }
 #endif
+
+TEST(DialogTexts, ImportProgressLine) {
+  struct Case {
+    std::uint64_t read, total;
+    std::size_t objects;
+    const char* line;
+    int permille;
+  };
+  const Case cases[] = {
+      {0, 3'000'000, 0, "Importing: 0 % (0.0 of 3.0 MB), 0 camera(s) so far", 0},
+      {1'299'999, 3'000'000, 12, "Importing: 43 % (1.2 of 3.0 MB), 12 camera(s) so far", 433},
+      {3'000'000, 3'000'000, 7, "Importing: 100 % (3.0 of 3.0 MB), 7 camera(s) so far", 1000},
+      {12'345'678'901, 0, 5, "Importing: 12345.6 MB read, 5 camera(s) so far", -1},  // a pipe: no total
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(solvane::dialog::importProgressText(c.read, c.total, c.objects), c.line);
+    EXPECT_EQ(solvane::dialog::importPermille(c.read, c.total), c.permille) << c.line;
+  }
+}
 
 }  // namespace

@@ -1,10 +1,12 @@
 // `solvane import` as a user runs it: what it prints, its exit statuses, and that a failed run
 // leaves the output folder exactly as it was.
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "cli/import_progress.h"
 #include "tests/solvane_process.h"
 
 namespace solvane::testing {
@@ -20,7 +22,7 @@ TEST(ImportCli, MergesFilesWritesBothListsAndConvertAndCheckTakeThem) {
   const Outcome r = runSolvane({"import", fixture("csv_quotes@50.csv"), fixture("kml_placemarks.kml"),
                                 fixture("osm_cameras.osm"), "--output-dir", dir.string()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("(Garmin POI CSV): 3 point(s), 0 section(s), 3 skipped"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("(CSV): 3 point(s), 0 section(s), 3 skipped"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("(KML): 2 point(s), 1 section(s), 3 skipped"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("(OpenStreetMap XML): 6 point(s), 1 section(s), 0 skipped"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("note: " + fixture("osm_cameras.osm") + ", relation 101: to node 999 is not in the file"),
@@ -119,6 +121,34 @@ TEST(ImportCli, RegionOptionsDefaultsAndUsageErrors) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("not valid JSON"), std::string::npos) << r.err;
   fs::remove_all(dir);
+}
+
+// The progress line: nothing when standard error is no terminal or the import ends within a
+// second; then a few updates a second on one line, the last state, a line feed.
+TEST(ImportCli, ProgressLineOnlyOnATerminalAndOnlyAfterASecond) {
+  using Clock = cli::ImportProgressLine::Clock;
+  Clock::time_point t{};
+  const auto clock = [&] { return t; };
+  const importer::ImportProgress half{50'000'000, 100'000'000, 1234};
+  for (const bool terminal : {false, true}) {
+    std::ostringstream out;
+    cli::ImportProgressLine line(terminal, out, clock);
+    t += std::chrono::milliseconds(900);
+    line.update(half);
+    EXPECT_EQ(out.str(), "");  // under a second: nothing yet
+    t += std::chrono::milliseconds(200);
+    line.update(half);
+    line.update({60'000'000, 100'000'000, 1300});  // within 200 ms of the last: not shown
+    t += std::chrono::milliseconds(300);
+    line.update({0, 0, 7});
+    line.update({100'000'000, 100'000'000, 1400});  // the end, too soon for an update: shown by finish
+    line.finish();
+    EXPECT_EQ(out.str(), terminal ? "\rimporting:  50 % (50.0 of 100.0 MB read), 1234 camera(s)"
+                                    "\rimporting: 0.0 MB read, 7 camera(s)" +
+                                        std::string(21, ' ') +
+                                        "\rimporting: 100 % (100.0 of 100.0 MB read), 1400 camera(s)\n"
+                                  : "");
+  }
 }
 
 }  // namespace
