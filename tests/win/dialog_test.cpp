@@ -49,6 +49,20 @@ std::set<fs::path> filesIn(const fs::path& folder) {
   return files;
 }
 
+// Files dropped from Explorer as the shell hands them over: a DROPFILES block of wide names.
+void dropFiles(HWND window, const std::vector<fs::path>& files) {
+  std::wstring names;
+  for (const fs::path& file : files) names += file.wstring() + L'\0';
+  names += L'\0';
+  HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
+  ::GlobalUnlock(memory);
+  ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);  // the dialog frees it
+}
+
 class WinDialog : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -283,6 +297,11 @@ TEST_F(WinDialog, ConvertsTheExamplesLikeTheCommandLine) {
   EXPECT_FALSE(enabled(window_, ids::kIdConversion));
   EXPECT_FALSE(enabled(window_, ids::kIdOk));
   EXPECT_TRUE(enabled(window_, ids::kIdOpenAutodoria));
+  // Enter (OK greyed) does not end the dialog during the run, nor does a drop change a field.
+  ::SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  EXPECT_TRUE(::IsWindow(window_));
+  dropFiles(window_, {autodoria, autodoria});
+  EXPECT_EQ(fieldText(window_, ids::kIdNormalPath), normal.wstring());
   ASSERT_TRUE(pumpUntil(window_, [&] { return !dialog_->logic().isConverting(); }));
 
   const fs::path written = dir_ / "DB_241105.dbh";
@@ -386,14 +405,7 @@ TEST(WinMessages, StylesAndTexts) {
 TEST_F(WinDialog, DroppedListsGoIntoTheirFields) {
   const fs::path normal = copyExample("Solvane.txt");
   const fs::path autodoria = copyExample("Autodoria.txt");
-  const std::wstring names = autodoria.wstring() + L'\0' + normal.wstring() + L'\0' + L'\0';
-  HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
-  auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
-  drop->pFiles = sizeof(DROPFILES);
-  drop->fWide = TRUE;
-  std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
-  ::GlobalUnlock(memory);
-  ::SendMessageW(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);  // the dialog frees it
+  dropFiles(window_, {autodoria, normal});
   EXPECT_EQ(fieldText(window_, ids::kIdNormalPath), normal.wstring());
   EXPECT_EQ(fieldText(window_, ids::kIdAutodoriaPath), autodoria.wstring());
 }
