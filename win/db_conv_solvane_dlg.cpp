@@ -238,6 +238,14 @@ void CDB_Conv_SolvaneDlg::setButtons(const solvane::dialog::ButtonStates& states
 
 void CDB_Conv_SolvaneDlg::tableReloaded(std::shared_ptr<const solvane::TableFindings>) { showRowCount(); }
 
+void CDB_Conv_SolvaneDlg::importProgress(const std::string& line, int) {
+  if (window_) setText(window_, std::string(solvane::dialog::kTitle) + " - " + line);
+}
+
+void CDB_Conv_SolvaneDlg::importEnded() {
+  if (window_) setText(window_, solvane::dialog::kTitle);
+}
+
 void CDB_Conv_SolvaneDlg::showRowCount() {
   if (!m_List) return;
   // An owner-data list holds only the number; the cells are asked for as they are drawn.

@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "dialog/dialog_logic.h"
@@ -56,6 +57,10 @@ class CDB_Conv_SolvaneDlg final : private solvane::dialog::View {
   // No map and no marks here (yet): a Conversion need not work the findings out.
   [[nodiscard]] bool showsFindings() const override { return false; }
   void showRowCount();
+  // The template has no room for the import's progress line: the caption carries it while the
+  // import runs (Escape or the close box cancel it).
+  void importProgress(const std::string& line, int permille) override;
+  void importEnded() override;
 
   HWND control(int id) const noexcept { return ::GetDlgItem(window_, id); }
 
