@@ -85,6 +85,13 @@ class CameraSet {
   [[nodiscard]] bool inRegion(const Position& p) const noexcept { return region_.contains(p.lonDegrees, p.latDegrees); }
 
   [[nodiscard]] const std::vector<Camera>& cameras() const noexcept { return cameras_; }
+  // Where each camera came from in its file ("feature 3", "node 42"), in step with cameras().
+  [[nodiscard]] const std::vector<std::string>& places() const noexcept { return places_; }
+  // Puts other cameras in place of those kept (the merge of several sources); `places` in step.
+  void replaceCameras(std::vector<Camera> cameras, std::vector<std::string> places) {
+    cameras_ = std::move(cameras);
+    places_ = std::move(places);
+  }
   [[nodiscard]] const std::vector<std::string>& skipped() const noexcept { return skipped_; }
   [[nodiscard]] const std::vector<std::string>& notes() const noexcept { return notes_; }
   [[nodiscard]] std::size_t outside() const noexcept { return outside_; }
@@ -105,6 +112,7 @@ class CameraSet {
   Region region_;
   std::string source_;
   std::vector<Camera> cameras_;
+  std::vector<std::string> places_;
   std::vector<std::string> skipped_, notes_;
   std::size_t outside_ = 0;
 };
