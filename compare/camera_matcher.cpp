@@ -1,6 +1,7 @@
 #include "compare/camera_matcher.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <optional>
 
@@ -32,14 +33,16 @@ std::optional<double> travelDirection(const DiffCamera& c, bool storedForm) noex
 struct Candidate {
   std::uint32_t old, neu;
   bool disagree;  // directions of travel do not agree
-  double metres;
+  // The distance to the centimetre: cameras that are equally near but for the ellipsoid's
+  // curvature (a hundred-thousandth of a metre) go on to the next rule.
+  std::int64_t centimetres;
   int differences;
   std::uint32_t orderGap;
 };
 
 bool candidateBefore(const Candidate& a, const Candidate& b) noexcept {
   if (a.disagree != b.disagree) return !a.disagree;
-  if (a.metres != b.metres) return a.metres < b.metres;
+  if (a.centimetres != b.centimetres) return a.centimetres < b.centimetres;
   if (a.differences != b.differences) return a.differences < b.differences;
   if (a.orderGap != b.orderGap) return a.orderGap < b.orderGap;
   if (a.old != b.old) return a.old < b.old;
@@ -60,9 +63,12 @@ std::optional<Candidate> candidate(std::span<const DiffCamera> old, std::span<co
     metres += end;
   }
   const auto gap = static_cast<std::uint32_t>(o > n ? o - n : n - o);
-  return Candidate{
-      o,  n, !directionsAgree(a, b, options.storedForm), metres, valueDifferences(a, b, options.storedForm).count(),
-      gap};
+  return Candidate{o,
+                   n,
+                   !directionsAgree(a, b, options.storedForm),
+                   std::llround(metres * 100),
+                   valueDifferences(a, b, options.storedForm).count(),
+                   gap};
 }
 
 std::vector<CameraMatch> choose(std::vector<Candidate>& candidates, std::size_t oldCount, std::size_t newCount) {

@@ -10,7 +10,8 @@
 //   1. direction: pairs whose directions of travel agree first (DTYPE 1 within 30 degrees,
 //      DTYPE 2 either way along its axis, a camera without a direction agreeing with any),
 //      so a camera turned round is matched only when no camera facing its way is left near it;
-//   2. distance (a section: the sum of its two ends' distances), nearest first;
+//   2. distance (a section: the sum of its two ends' distances), nearest first, to the
+//      centimetre;
 //   3. the number of values that differ (TYPE, SPD, DTYPE, DIR, DIR2), fewest first;
 //   4. how far apart the two stand in their sides' order, then the old camera's place in its
 //      side, then the new one's: ties of the above are resolved by source order.
