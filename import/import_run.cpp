@@ -146,6 +146,11 @@ ImportResult runImport(const ImportRequest& request) {
     result.files.push_back(s);
   }
   set.setSource("");
+  if (request.mergeMetres) {
+    std::vector<std::size_t> perFile;
+    for (const FileSummary& s : result.files) perFile.push_back(s.points + s.sections);
+    result.merge = mergeCameras(set, perFile, *request.mergeMetres);
+  }
   if (set.cameras().empty()) {
     result.error = "no cameras to write (nothing read" + std::string(set.outside() ? " inside the region" : "") + ")";
     return result;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "import/camera_merge.h"
 #include "import/camera_set.h"
 
 namespace solvane::importer {
@@ -26,6 +27,7 @@ struct ImportRequest {
   ListDefaults defaults;
   Region region;
   bool gpxSections = false;
+  std::optional<double> mergeMetres;  // set: cameras this close become one (camera_merge.h)
 };
 
 struct FileSummary {
@@ -40,7 +42,8 @@ struct ImportResult {
   std::vector<FileSummary> files;
   CameraSet cameras;
   std::optional<std::filesystem::path> normalList, autodoriaList;  // what was written
-  bool staleAutodoria = false;  // an Autodoria.txt was left as it was (no sections this time)
+  bool staleAutodoria = false;       // an Autodoria.txt was left as it was (no sections this time)
+  std::optional<MergeReport> merge;  // with ImportRequest::mergeMetres
 };
 
 // Reads the files into one set; on the first file that cannot be read or parsed nothing is
