@@ -303,6 +303,36 @@ std::vector<NearPair> findNearPairs(std::span<const GeoPoint> points, double nea
   return pairs;
 }
 
+void forEachNearPairAcross(std::span<const GeoPoint> points, std::size_t split, double nearMetres,
+                           const std::function<void(std::uint32_t, std::uint32_t, double)>& visit) {
+  const double near = std::clamp(nearMetres, kMinNearMetres, kMaxNearMetres);
+  const Grid grid(near);
+  const CellWalk walk(points, grid);
+  const auto& entries = walk.entries();
+  // No two positions are closer than their latitudes' difference along the flattest meridian
+  // (the great-circle angle is at least that difference, the radius at least the smallest),
+  // which rules out most neighbours without the trigonometry of the distance.
+  const double latReach = near / wgs84::kMinMeridianRadius / kRad * (1 + 1e-9);  // rounding slack
+  const auto measure = [&](std::uint32_t x, std::uint32_t y) {
+    std::uint32_t i = entries[x].index, j = entries[y].index;
+    if ((i < split) == (j < split)) return;
+    if (i > j) std::swap(i, j);
+    if (std::fabs(points[i].latitude - points[j].latitude) > latReach) return;
+    const double m = distanceMetres(points[i], points[j]);
+    if (m <= near) visit(i, j, m);
+  };
+  for (const CellWalk::Cell& c : walk.cells()) {
+    for (std::uint32_t x = c.begin; x < c.end; ++x) {
+      for (std::uint32_t y = x + 1; y < c.end; ++y) measure(x, y);
+    }
+  }
+  walk.forEachNeighbour([&](const CellWalk::Cell& a, const CellWalk::Cell& b) {
+    for (std::uint32_t x = a.begin; x < a.end; ++x) {
+      for (std::uint32_t y = b.begin; y < b.end; ++y) measure(x, y);
+    }
+  });
+}
+
 std::vector<NearPair> findNearPairsByAllPairs(std::span<const GeoPoint> points, double nearMetres,
                                               const std::function<bool(std::size_t, std::size_t)>& wanted) {
   const double near = std::clamp(nearMetres, kMinNearMetres, kMaxNearMetres);

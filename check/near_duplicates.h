@@ -56,6 +56,11 @@ struct NearPair {
 };
 [[nodiscard]] std::vector<NearPair> findNearPairs(std::span<const GeoPoint> points, double nearMetres,
                                                   const std::function<bool(std::size_t, std::size_t)>& wanted = {});
+// Every pair of a position before `split` and one from `split` on (two sets in one span) at
+// most `nearMetres` apart, handed to visit(a, b, metres) with a < split <= b, in no particular
+// order: for matching two sets of a million positions each without holding every pair.
+void forEachNearPairAcross(std::span<const GeoPoint> points, std::size_t split, double nearMetres,
+                           const std::function<void(std::uint32_t a, std::uint32_t b, double metres)>& visit);
 // The same by measuring every pair: the reference for tests, quadratic.
 [[nodiscard]] std::vector<NearPair> findNearPairsByAllPairs(
     std::span<const GeoPoint> points, double nearMetres,

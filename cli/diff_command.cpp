@@ -140,7 +140,7 @@ std::string diffCsv(const ReleaseDiff& diff, const Side& old, const Side& neu) {
       "kind,old_source,old_x,old_y,old_x2,old_y2,old_type,old_spd,old_dtype,old_dir,old_dir2,"
       "new_source,new_x,new_y,new_x2,new_y2,new_type,new_spd,new_dtype,new_dir,new_dir2,metres,end_metres,changes\r\n";
   const auto fields = [](const Side& side, const std::optional<std::uint32_t>& index) {
-    if (!index) return std::string(",,,,,,,,,,");
+    if (!index) return std::string(",,,,,,,,,");  // the 10 fields of an absent camera
     const DiffCamera& c = side.cameras[*index];
     std::string s = csvField(side.sourceOf(c)) + "," + degreesText(c.lon) + "," + degreesText(c.lat) + ",";
     if (c.section)

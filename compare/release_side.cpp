@@ -62,8 +62,10 @@ bool looksLikeList(std::string_view head) {
 }
 
 // The table's rows as cameras: what the conversion would write for each.
-void takeRows(const CameraTable& table, const std::vector<RowSource>& sources, std::uint32_t file, Side& side,
+void takeRows(const CameraTable& table, std::span<const std::uint32_t> lines, std::uint32_t file, Side& side,
               std::size_t& skipped) {
+  // Room made once: a vector doubling its million cameras would hold both copies at its peak.
+  side.cameras.reserve(side.cameras.size() + table.rowCount());
   for (std::size_t r = 0; r < table.rowCount(); ++r) {
     const RecordCells cells = RecordCells::fromTable(table, r);
     DiffCamera c;
@@ -86,24 +88,63 @@ void takeRows(const CameraTable& table, const std::vector<RowSource>& sources, s
       c.h2 = halfDirection(c.direction2, low(c.dtype));
     }
     c.file = file;
-    c.place = r < sources.size() ? static_cast<std::uint32_t>(sources[r].line) : 0;
+    c.place = r < lines.size() ? lines[r] : 0;
     side.cameras.push_back(c);
   }
 }
 
+// The rows' line numbers from where their text lies in the list's bytes: rows that refer to
+// their lines come in file order, so one count of line feeds numbers them all. Nothing when a
+// row does not refer to its line (one copied for a carriage return inside it); then the
+// loader is asked (its sources cost 40 bytes a row, which a list of a million rows feels).
+std::optional<std::vector<std::uint32_t>> linesFromText(const CameraTable& table, std::string_view bytes) {
+  std::vector<std::uint32_t> lines(table.rowCount());
+  std::size_t at = 0, line = 1;
+  for (std::size_t r = 0; r < table.rowCount(); ++r) {
+    const auto row = table.rowLine(r);
+    if (!row || row->text.data() < bytes.data() + at || row->text.data() > bytes.data() + bytes.size()) {
+      return std::nullopt;
+    }
+    const auto offset = static_cast<std::size_t>(row->text.data() - bytes.data());
+    line += static_cast<std::size_t>(std::count(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                                                bytes.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+    at = offset;
+    lines[r] = static_cast<std::uint32_t>(line);
+  }
+  return lines;
+}
+
+std::vector<std::uint32_t> linesOf(const std::vector<RowSource>& sources) {
+  std::vector<std::uint32_t> lines;
+  lines.reserve(sources.size());
+  for (const RowSource& s : sources) lines.push_back(static_cast<std::uint32_t>(s.line));
+  return lines;
+}
+
 std::optional<std::string> readList(std::string_view bytes, bool complete, FileKind kind, const std::string& name,
                                     std::uint32_t file, Side& side, std::size_t& skipped) {
+  const auto failure = [](const LoadError& e) { return e.message + (e.detail.empty() ? "" : " (" + e.detail + ")"); };
   CameraTable table;
-  std::vector<RowSource> sources;
-  const std::optional<LoadError> error = kind == FileKind::kNormalList
-                                             ? parseNormalList(bytes, complete, table, name, 0, &sources)
-                                             : parseAutodoriaList(bytes, complete, table, name, &sources);
-  if (error) return error->message + (error->detail.empty() ? "" : " (" + error->detail + ")");
-  takeRows(table, sources, file, side, skipped);
+  std::optional<std::vector<std::uint32_t>> lines;
+  if (kind == FileKind::kNormalList) {
+    if (auto e = parseNormalList(bytes, complete, table, name, 0, nullptr)) return failure(*e);
+    lines = linesFromText(table, bytes);
+  }
+  if (!lines) {
+    table = CameraTable();
+    std::vector<RowSource> sources;
+    const std::optional<LoadError> error = kind == FileKind::kNormalList
+                                               ? parseNormalList(bytes, complete, table, name, 0, &sources)
+                                               : parseAutodoriaList(bytes, complete, table, name, &sources);
+    if (error) return failure(*error);
+    lines = linesOf(sources);
+  }
+  takeRows(table, *lines, file, side, skipped);
   return std::nullopt;
 }
 
 void takeDatabase(const DatabaseInspection& db, std::uint32_t file, Side& side) {
+  side.cameras.reserve(side.cameras.size() + db.records.size());
   for (std::size_t i = 0; i < db.records.size(); ++i) {
     const DecodedRecord& r = db.records[i];
     DiffCamera c;
@@ -178,7 +219,7 @@ std::optional<std::string> readImport(const std::filesystem::path& path, importe
     const std::optional<LoadError> e = sectionList ? parseAutodoriaList(text, true, table, displayPath(path), nullptr)
                                                    : parseNormalList(text, true, table, displayPath(path), 0, nullptr);
     if (e) return e->message;
-    takeRows(table, {}, fileIndex, side, skipped);
+    takeRows(table, std::span<const std::uint32_t>(), fileIndex, side, skipped);
     // Every row is in range (the import checked it), so rows and cameras stay in step.
     for (std::size_t k = before; k < side.cameras.size() && k - before < rows.size(); ++k) {
       side.cameras[k].place = place(rows[k - before]);
@@ -242,8 +283,12 @@ SideRead readSide(std::span<const std::filesystem::path> paths) {
   bool normalBefore = false;
   for (const std::filesystem::path& path : paths) {
     const auto fail = [&](const std::string& why) {
-      result.error = "\"" + displayPath(path) + "\": " + why;
-      return result;
+      std::string error = "\"";
+      error += displayPath(path);
+      error += "\": ";
+      error += why;
+      result.error = std::move(error);
+      return std::move(result);
     };
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) return fail("it is a folder");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -165,6 +166,17 @@ TEST(NearDuplicates, GridFindsTheSameGroupsAsAllPairs) {
       const std::vector<NearPair> fast = findNearPairs(points, near, across);
       EXPECT_EQ(describePairs(fast), describePairs(findNearPairsByAllPairs(points, near, across)));
       EXPECT_FALSE(fast.empty());
+      // Two sets in one span, pairs handed out one by one.
+      const std::size_t split = points.size() / 3;
+      std::vector<NearPair> visited;
+      forEachNearPairAcross(points, split, near, [&](std::uint32_t a, std::uint32_t b, double m) {
+        visited.push_back({a, b, m});
+      });
+      std::sort(visited.begin(), visited.end(),
+                [](const NearPair& x, const NearPair& y) { return x.a != y.a ? x.a < y.a : x.b < y.b; });
+      EXPECT_EQ(describePairs(visited),
+                describePairs(findNearPairsByAllPairs(
+                    points, near, [split](std::size_t a, std::size_t b) { return a < split && b >= split; })));
     }
   }
 }

@@ -176,15 +176,18 @@ TEST(ReleaseDiff, StoredFormComparesWhatTheDatabaseHolds) {
 
 // Releases of random cameras with the cases of the table mixed in: clusters closer than the
 // distance, duplicates, turned directions, sections, both sides of the antimeridian.
-std::vector<DiffCamera> randomRelease(std::mt19937_64& rng, double centreLon, std::size_t n) {
+std::vector<DiffCamera> randomRelease(std::mt19937_64& rng, double centreLat, double centreLon, std::size_t n) {
   std::uniform_real_distribution<double> spread(-0.01, 0.01), unit(0, 1);
   std::uniform_int_distribution<int> dir(0, 7), speed(5, 11);
   std::vector<DiffCamera> out;
   while (out.size() < n) {
     double lon = centreLon + spread(rng);
     if (lon > 180) lon -= 360;
-    const double lat = kLat + spread(rng);
-    if (unit(rng) < 0.1) {
+    const double lat = std::min(90.0, centreLat + spread(rng));
+    const double r = unit(rng);
+    if (r < 0.04 && !out.empty()) {
+      out.push_back(out[static_cast<std::size_t>(unit(rng) * static_cast<double>(out.size()))]);  // listed twice
+    } else if (r < 0.1) {
       out.push_back(section(lat, lon, lat + spread(rng) * 0.01, lon + spread(rng) * 0.01, dir(rng) * 45));
     } else {
       out.push_back(point(lat, lon, 1 + dir(rng) % 3, speed(rng) * 10, dir(rng) % 3, dir(rng) * 45));
@@ -196,20 +199,25 @@ std::vector<DiffCamera> randomRelease(std::mt19937_64& rng, double centreLon, st
 TEST(ReleaseDiff, GridMatchesAsAllPairs) {
   std::mt19937_64 rng(22);
   std::uniform_real_distribution<double> unit(0, 1), step(-0.0006, 0.0006);
-  for (const double centre : {127.0, 179.995}) {
+  struct Centre {
+    double lat, lon;
+  };
+  for (const Centre centre : {Centre{kLat, 127.0}, Centre{kLat, 179.995}, Centre{89.995, 0.0}}) {
     for (const double near : {5.0, 50.0, 120.0}) {
-      SCOPED_TRACE("centre " + std::to_string(centre) + ", near " + std::to_string(near));
-      const std::vector<DiffCamera> old = randomRelease(rng, centre, 1500);
+      SCOPED_TRACE("centre " + std::to_string(centre.lat) + ", " + std::to_string(centre.lon) + ", near " +
+                   std::to_string(near));
+      const std::vector<DiffCamera> old = randomRelease(rng, centre.lat, centre.lon, 1500);
       std::vector<DiffCamera> neu;
       for (const DiffCamera& c : old) {
         const double r = unit(rng);
         if (r < 0.05) continue;  // removed
         DiffCamera n = c;
-        if (r < 0.3) n.lat += static_cast<std::int32_t>(step(rng) * 10000);  // moved a little
+        if (r < 0.3) n.lat = std::min(900000, n.lat + static_cast<std::int32_t>(step(rng) * 10000));  // moved a little
         if (r > 0.9) n.speed += 10;
         neu.push_back(n);
+        if (r > 0.97) neu.push_back(n);  // listed twice in the new release
       }
-      const std::vector<DiffCamera> added = randomRelease(rng, centre, 100);
+      const std::vector<DiffCamera> added = randomRelease(rng, centre.lat, centre.lon, 100);
       neu.insert(neu.begin() + 37, added.begin(), added.end());
       MatchOptions options;
       options.nearMetres = near;
