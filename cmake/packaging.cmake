@@ -52,11 +52,10 @@ endif()
 
 if(WIN32)
   # The command line for Windows: solvane.exe (static, needs only the system's DLLs), the
-  # README and the licence.
+  # guide (guide.cmake) and the licence.
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME solvane)
   set(CPACK_PACKAGE_FILE_NAME solvane-${PROJECT_VERSION}-win64)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION . RENAME LICENSE.txt)
 endif()
 

@@ -2,13 +2,17 @@
 // then write the normal list and, when there are sections, the Autodoria list.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "import/camera_merge.h"
 #include "import/camera_set.h"
+#include "import/table_csv_reader.h"
 
 namespace solvane::importer {
 
@@ -20,6 +24,14 @@ std::optional<Format> formatFromName(std::string_view name) noexcept;
 // From the extension, else from the first bytes; nothing when neither tells.
 std::optional<Format> detectFormat(const std::filesystem::path& path, std::string_view head) noexcept;
 
+// How far an import is. OpenStreetMap files are read twice (relations, then nodes), so their
+// bytes count twice in both figures.
+struct ImportProgress {
+  std::uint64_t bytesRead = 0;
+  std::uint64_t bytesTotal = 0;  // 0: not known (a pipe)
+  std::size_t objects = 0;       // cameras found so far (in an OSM file's first pass: its enforcement relations)
+};
+
 struct ImportRequest {
   std::vector<std::filesystem::path> files;
   std::optional<Format> format;  // set: every file is read as this
@@ -28,6 +40,13 @@ struct ImportRequest {
   Region region;
   bool gpxSections = false;
   std::optional<double> mergeMetres;  // set: cameras this close become one (camera_merge.h)
+  CsvColumns csvColumns;  // --columns
+  // Called now and then (once at the start, about every 100 ms while reading, once when all is
+  // read) on the thread that runs the import.
+  std::function<void(const ImportProgress&)> progress;
+  // Set (from any thread): the import stops soon, writes nothing and reports `cancelled`. Set
+  // once the lists are being written, it comes too late and the import completes.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 struct FileSummary {
@@ -42,7 +61,8 @@ struct ImportResult {
   std::vector<FileSummary> files;
   CameraSet cameras;
   std::optional<std::filesystem::path> normalList, autodoriaList;  // what was written
-  bool staleAutodoria = false;       // an Autodoria.txt was left as it was (no sections this time)
+  bool staleAutodoria = false;  // an Autodoria.txt was left as it was (no sections this time)
+  bool cancelled = false;       // stopped by ImportRequest::cancel; nothing was written
   std::optional<MergeReport> merge;  // with ImportRequest::mergeMetres
 };
 
@@ -52,6 +72,6 @@ ImportResult runImport(const ImportRequest& request);
 
 // Reads one file's bytes (for formats other than OSM) into the set; the error names where.
 std::optional<ReadError> readInto(Format format, std::string_view bytes, const std::string& fileName, bool gpxSections,
-                                  CameraSet& set);
+                                  CameraSet& set, const CsvColumns& csvColumns = {});
 
 }  // namespace solvane::importer
