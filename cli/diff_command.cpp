@@ -61,6 +61,7 @@ std::string diffCameraJson(const Side& side, const DiffCamera& c) {
     case FileKind::kNormalList:
     case FileKind::kAutodoriaList: s += ", \"line\": " + std::to_string(c.place); break;
     case FileKind::kDatabase: s += ", \"record\": " + std::to_string(c.place); break;
+    case FileKind::kTable: s += ", \"row\": " + std::to_string(c.place); break;
     case FileKind::kImport:
       s += ", \"id\": " + jsonString(c.place < side.places.size() ? side.places[c.place] : std::string());
       break;

@@ -245,8 +245,23 @@ std::string Side::sourceOf(const DiffCamera& camera) const {
     case FileKind::kAutodoriaList: return name + ":" + std::to_string(camera.place);
     case FileKind::kDatabase: return name + " record " + std::to_string(camera.place);
     case FileKind::kImport: return name + " " + (camera.place < places.size() ? places[camera.place] : "?");
+    case FileKind::kTable: return "row " + std::to_string(camera.place);
   }
   return name;
+}
+
+Side sideOfTable(const CameraTable& table, std::string name) {
+  Side side;
+  SideFile file;
+  file.path = std::filesystem::path(name);
+  file.kind = FileKind::kTable;
+  file.format = "camera table";
+  std::vector<std::uint32_t> rows(table.rowCount());
+  for (std::size_t r = 0; r < rows.size(); ++r) rows[r] = static_cast<std::uint32_t>(r + 1);
+  takeRows(table, rows, 0, side, file.skipped);
+  file.cameras = side.cameras.size();
+  side.files.push_back(std::move(file));
+  return side;
 }
 
 FileKind listKind(std::string_view bytes, const std::filesystem::path& path, bool normalBefore) {

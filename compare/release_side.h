@@ -26,9 +26,11 @@
 #include <string>
 #include <vector>
 
+#include "table/camera_table.h"
+
 namespace solvane::compare {
 
-enum class FileKind : std::uint8_t { kNormalList, kAutodoriaList, kDatabase, kImport };
+enum class FileKind : std::uint8_t { kNormalList, kAutodoriaList, kDatabase, kImport, kTable };
 
 struct SideFile {
   std::filesystem::path path;
@@ -46,7 +48,8 @@ struct DiffCamera {
   bool section = false;
   bool fromDatabase = false;  // the values above were read back from a database
   std::uint32_t file = 0;     // index into Side::files
-  std::uint32_t place = 0;    // list: line; database: record number; import: index into places
+  std::uint32_t place = 0;    // list: line; database: record number; import: index into places;
+                              // camera table: row + 1
 };
 
 struct Side {
@@ -64,6 +67,10 @@ struct SideRead {
 };
 
 [[nodiscard]] SideRead readSide(std::span<const std::filesystem::path> files);
+
+// The rows of a camera table (the dialog's) as a side of one "file" named `name`; a camera's
+// place is its row + 1, and sourceOf() says "row N".
+[[nodiscard]] Side sideOfTable(const CameraTable& table, std::string name = "camera table");
 
 // The kind a list file is read as, by the rules above, from its bytes and its name;
 // `normalBefore`: the side already holds a normal list.
