@@ -282,8 +282,8 @@ Command addDiffCommand(CLI::App& app) {
       "lists, or any file 'solvane import' reads. Cameras match one to one by position within --near\n"
       "metres and a direction of travel that agrees; sections by both ends.\n"
       "Exits 0 when nothing changed, 1 when something did, 2 on trouble.");
-  cmd->add_option("--old", options->oldFiles, "the earlier release")->required()->expected(1, -1)->type_name("FILE...");
-  cmd->add_option("--new", options->newFiles, "the later release")->required()->expected(1, -1)->type_name("FILE...");
+  cmd->add_option("--old", options->oldFiles, "the earlier release")->required()->expected(1, -1)->type_name("FILE");
+  cmd->add_option("--new", options->newFiles, "the later release")->required()->expected(1, -1)->type_name("FILE");
   cmd->add_option("--near", options->near,
                   "cameras this close (metres, 0.5 to 10000) can be the same camera (default 50)")
       ->check(CLI::Range(0.5, 10000.0))
