@@ -194,6 +194,7 @@ CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(UserPrompts& prompts, QWidget* parent)
   connect(&m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_rowMarks->tableChanged(); });
   m_mapLink = std::make_unique<solvane::map::MapLink>(m_logic.table(), m_ListView, this);
   m_mapLink->setFindingsSource([this] { return m_rowMarks->findings(); });
+  m_mapLink->setRowMarks(m_rowMarks.get());
   connect(&m_btnMap, &QPushButton::clicked, this, &CDB_Conv_SolvaneDlg::OnMap);
   connect(&m_mapAction, &QAction::triggered, this, &CDB_Conv_SolvaneDlg::OnMap);
   connect(this, &CDB_Conv_SolvaneDlg::tableReloaded, m_mapLink.get(), &solvane::map::MapLink::tableChanged);

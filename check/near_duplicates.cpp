@@ -138,49 +138,130 @@ constexpr std::uint64_t key(std::int64_t band, std::int64_t cell) noexcept {
   return (static_cast<std::uint64_t>(band) << 32) | static_cast<std::uint64_t>(cell);
 }
 
-}  // namespace
-
-std::vector<NearGroup> findNearGroups(std::span<const GeoPoint> points, double nearMetres) {
-  const double near = std::clamp(nearMetres, kMinNearMetres, kMaxNearMetres);
-  const std::size_t n = points.size();
-  const Grid grid(near);
-
+// The positions sorted into the grid's cells, and a walk over every pair of occupied cells
+// that may hold positions within the distance of each other.
+class CellWalk {
+ public:
   struct Entry {
     std::uint64_t key;
     std::uint32_t index;
   };
-  std::vector<Entry> entries(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::int64_t band = grid.bandOf(points[i].latitude);
-    const std::int64_t cells = grid.cellsIn(band);
-    const auto cell = std::min<std::int64_t>(
-        static_cast<std::int64_t>(lonFraction(points[i].longitude) * static_cast<double>(cells)), cells - 1);
-    entries[i] = {key(band, cell), static_cast<std::uint32_t>(i)};
-  }
-  std::sort(entries.begin(), entries.end(),
-            [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.index < b.index; });
-
-  // The occupied cells, each a run of entries.
   struct Cell {
     std::uint64_t key;
-    std::uint32_t begin, end;
+    std::uint32_t begin, end;  // a run of entries
   };
-  std::vector<Cell> cells;
-  for (std::size_t i = 0; i < n;) {
-    std::size_t j = i + 1;
-    while (j < n && entries[j].key == entries[i].key) ++j;
-    cells.push_back({entries[i].key, static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j)});
-    i = j;
-  }
-  std::vector<std::uint64_t> keys(cells.size());
-  for (std::size_t c = 0; c < cells.size(); ++c) keys[c] = cells[c].key;
 
-  UnionFind uf(n);
-  for (const Cell& c : cells) {
+  CellWalk(std::span<const GeoPoint> points, const Grid& grid) : grid_(grid) {
+    const std::size_t n = points.size();
+    entries_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::int64_t band = grid.bandOf(points[i].latitude);
+      const std::int64_t cells = grid.cellsIn(band);
+      const auto cell = std::min<std::int64_t>(
+          static_cast<std::int64_t>(lonFraction(points[i].longitude) * static_cast<double>(cells)), cells - 1);
+      entries_[i] = {key(band, cell), static_cast<std::uint32_t>(i)};
+    }
+    std::sort(entries_.begin(), entries_.end(),
+              [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.index < b.index; });
+    for (std::size_t i = 0; i < n;) {
+      std::size_t j = i + 1;
+      while (j < n && entries_[j].key == entries_[i].key) ++j;
+      cells_.push_back({entries_[i].key, static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j)});
+      i = j;
+    }
+    keys_.resize(cells_.size());
+    for (std::size_t c = 0; c < cells_.size(); ++c) keys_[c] = cells_[c].key;
+  }
+
+  [[nodiscard]] const std::vector<Entry>& entries() const noexcept { return entries_; }
+  [[nodiscard]] const std::vector<Cell>& cells() const noexcept { return cells_; }
+
+  // Calls visit(a, b) once for each pair of distinct occupied cells close enough to hold a
+  // pair within the distance, `b` after `a` in key order.
+  template <typename Visit>
+  void forEachNeighbour(Visit&& visit) const {
+    std::vector<std::size_t> hints(2 * static_cast<std::size_t>(grid_.reach() + 1), 0);
+    const auto compareRange = [&](const Cell& a, std::uint64_t lo, std::uint64_t hi, std::size_t& hint) {
+      for (std::size_t k = lowerBound(hint, lo); k < keys_.size() && keys_[k] <= hi; ++k) visit(a, cells_[k]);
+    };
+    for (const Cell& c : cells_) {
+      const auto band = static_cast<std::int64_t>(c.key >> 32);
+      const auto cell = static_cast<std::int64_t>(c.key & 0xffffffffu);
+      const double cellsHere = static_cast<double>(grid_.cellsIn(band));
+      const double west = static_cast<double>(cell) / cellsHere, east = static_cast<double>(cell + 1) / cellsHere;
+      double maxAbs = grid_.maxAbsLat(band);
+      // Only cells after this one: bands further north, and this band's cells to the east.
+      for (std::int64_t b = band; b <= std::min(band + grid_.reach(), grid_.bands() - 1); ++b) {
+        std::size_t* hint = &hints[2 * static_cast<std::size_t>(b - band)];
+        maxAbs = std::max(maxAbs, grid_.maxAbsLat(b));
+        const std::int64_t count = grid_.cellsIn(b);
+        const double reach = grid_.lonReachFraction(maxAbs);
+        auto first = static_cast<std::int64_t>(std::floor((west - reach) * static_cast<double>(count)));
+        auto last = static_cast<std::int64_t>(std::floor((east + reach) * static_cast<double>(count)));
+        if (b == band) first = cell + 1;
+        if (last - first + 1 >= count || (b == band && last - cell >= count - 1)) {
+          // The whole band (or this band's every other cell) is within reach.
+          compareRange(c, key(b, b == band ? cell + 1 : 0), key(b, count - 1), hint[0]);
+          continue;
+        }
+        const auto wrap = [count](std::int64_t x) { return ((x % count) + count) % count; };
+        const std::int64_t f = wrap(first), l = wrap(last);
+        if (f <= l) {
+          compareRange(c, key(b, f), key(b, l), hint[0]);
+        } else {
+          compareRange(c, key(b, f), key(b, count - 1), hint[0]);
+          compareRange(c, key(b, 0), key(b, l), hint[1]);
+        }
+      }
+    }
+  }
+
+ private:
+  // The first key at or after `lo`, searched from where the same search ended for the previous
+  // cell: cells come in key order, so the ranges of one neighbour band move forward, and a
+  // gallop from the last answer costs a few steps instead of a search of the whole array.
+  std::size_t lowerBound(std::size_t& hint, std::uint64_t lo) const {
+    const std::size_t n = keys_.size();
+    hint = std::min(hint, n);
+    if (hint > 0 && keys_[hint - 1] >= lo) {
+      hint = static_cast<std::size_t>(std::lower_bound(keys_.begin(), keys_.end(), lo) - keys_.begin());
+      return hint;
+    }
+    std::size_t from = hint, to = hint, step = 1;
+    while (to < n && keys_[to] < lo) {
+      from = to + 1;
+      to += step;
+      step *= 2;
+    }
+    to = std::min(to, n);
+    hint = static_cast<std::size_t>(std::lower_bound(keys_.begin() + static_cast<std::ptrdiff_t>(from),
+                                                     keys_.begin() + static_cast<std::ptrdiff_t>(to), lo) -
+                                    keys_.begin());
+    return hint;
+  }
+
+  const Grid& grid_;
+  std::vector<Entry> entries_;
+  std::vector<Cell> cells_;
+  std::vector<std::uint64_t> keys_;
+};
+
+bool pairBefore(const NearPair& a, const NearPair& b) noexcept { return a.a != b.a ? a.a < b.a : a.b < b.b; }
+
+}  // namespace
+
+std::vector<NearGroup> findNearGroups(std::span<const GeoPoint> points, double nearMetres) {
+  const double near = std::clamp(nearMetres, kMinNearMetres, kMaxNearMetres);
+  const Grid grid(near);
+  const CellWalk walk(points, grid);
+  const auto& entries = walk.entries();
+
+  UnionFind uf(points.size());
+  for (const CellWalk::Cell& c : walk.cells()) {
     for (std::uint32_t e = c.begin + 1; e < c.end; ++e) uf.join(entries[c.begin].index, entries[e].index);
   }
-
-  const auto compare = [&](const Cell& a, const Cell& b) {
+  // Cells already in one group need no measuring, and one joined pair joins two cells.
+  walk.forEachNeighbour([&](const CellWalk::Cell& a, const CellWalk::Cell& b) {
     if (uf.find(entries[a.begin].index) == uf.find(entries[b.begin].index)) return;
     for (std::uint32_t x = a.begin; x < a.end; ++x) {
       for (std::uint32_t y = b.begin; y < b.end; ++y) {
@@ -190,66 +271,80 @@ std::vector<NearGroup> findNearGroups(std::span<const GeoPoint> points, double n
         }
       }
     }
-  };
-  // The first key at or after `lo`, searched from where the same search ended for the previous
-  // cell: cells come in key order, so the ranges of one neighbour band move forward, and a
-  // gallop from the last answer costs a few steps instead of a search of the whole array.
-  const auto lowerBound = [&keys](std::size_t& hint, std::uint64_t lo) {
-    const std::size_t n = keys.size();
-    hint = std::min(hint, n);
-    if (hint > 0 && keys[hint - 1] >= lo) {
-      hint = static_cast<std::size_t>(std::lower_bound(keys.begin(), keys.end(), lo) - keys.begin());
-      return hint;
-    }
-    std::size_t from = hint, to = hint, step = 1;
-    while (to < n && keys[to] < lo) {
-      from = to + 1;
-      to += step;
-      step *= 2;
-    }
-    to = std::min(to, n);
-    hint = static_cast<std::size_t>(std::lower_bound(keys.begin() + static_cast<std::ptrdiff_t>(from),
-                                                     keys.begin() + static_cast<std::ptrdiff_t>(to), lo) -
-                                    keys.begin());
-    return hint;
-  };
-  std::vector<std::size_t> hints(2 * static_cast<std::size_t>(grid.reach() + 1), 0);
-  // Compares cell `a` with the occupied cells of keys lo..hi.
-  const auto compareRange = [&](const Cell& a, std::uint64_t lo, std::uint64_t hi, std::size_t& hint) {
-    for (std::size_t k = lowerBound(hint, lo); k < keys.size() && keys[k] <= hi; ++k) compare(a, cells[k]);
-  };
+  });
+  return groupsOf(uf, points);
+}
 
-  for (const Cell& c : cells) {
-    const auto band = static_cast<std::int64_t>(c.key >> 32);
-    const auto cell = static_cast<std::int64_t>(c.key & 0xffffffffu);
-    const double cellsHere = static_cast<double>(grid.cellsIn(band));
-    const double west = static_cast<double>(cell) / cellsHere, east = static_cast<double>(cell + 1) / cellsHere;
-    double maxAbs = grid.maxAbsLat(band);
-    // Only cells after this one: bands further north, and this band's cells to the east.
-    for (std::int64_t b = band; b <= std::min(band + grid.reach(), grid.bands() - 1); ++b) {
-      std::size_t* hint = &hints[2 * static_cast<std::size_t>(b - band)];
-      maxAbs = std::max(maxAbs, grid.maxAbsLat(b));
-      const std::int64_t count = grid.cellsIn(b);
-      const double reach = grid.lonReachFraction(maxAbs);
-      auto first = static_cast<std::int64_t>(std::floor((west - reach) * static_cast<double>(count)));
-      auto last = static_cast<std::int64_t>(std::floor((east + reach) * static_cast<double>(count)));
-      if (b == band) first = cell + 1;
-      if (last - first + 1 >= count || (b == band && last - cell >= count - 1)) {
-        // The whole band (or this band's every other cell) is within reach.
-        compareRange(c, key(b, b == band ? cell + 1 : 0), key(b, count - 1), hint[0]);
-        continue;
-      }
-      const auto wrap = [count](std::int64_t x) { return ((x % count) + count) % count; };
-      const std::int64_t f = wrap(first), l = wrap(last);
-      if (f <= l) {
-        compareRange(c, key(b, f), key(b, l), hint[0]);
-      } else {
-        compareRange(c, key(b, f), key(b, count - 1), hint[0]);
-        compareRange(c, key(b, 0), key(b, l), hint[1]);
-      }
+std::vector<NearPair> findNearPairs(std::span<const GeoPoint> points, double nearMetres,
+                                    const std::function<bool(std::size_t, std::size_t)>& wanted) {
+  const double near = std::clamp(nearMetres, kMinNearMetres, kMaxNearMetres);
+  const Grid grid(near);
+  const CellWalk walk(points, grid);
+  const auto& entries = walk.entries();
+  std::vector<NearPair> pairs;
+  const auto measure = [&](std::uint32_t x, std::uint32_t y) {
+    std::size_t i = entries[x].index, j = entries[y].index;
+    if (i > j) std::swap(i, j);
+    if (wanted && !wanted(i, j)) return;
+    const double m = distanceMetres(points[i], points[j]);
+    if (m <= near) pairs.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j), m});
+  };
+  for (const CellWalk::Cell& c : walk.cells()) {
+    for (std::uint32_t x = c.begin; x < c.end; ++x) {
+      for (std::uint32_t y = x + 1; y < c.end; ++y) measure(x, y);
     }
   }
-  return groupsOf(uf, points);
+  walk.forEachNeighbour([&](const CellWalk::Cell& a, const CellWalk::Cell& b) {
+    for (std::uint32_t x = a.begin; x < a.end; ++x) {
+      for (std::uint32_t y = b.begin; y < b.end; ++y) measure(x, y);
+    }
+  });
+  std::sort(pairs.begin(), pairs.end(), pairBefore);
+  return pairs;
+}
+
+void forEachNearPairAcross(std::span<const GeoPoint> points, std::size_t split, double nearMetres,
+                           const std::function<void(std::uint32_t, std::uint32_t, double)>& visit) {
+  const double near = std::clamp(nearMetres, kMinNearMetres, kMaxNearMetres);
+  const Grid grid(near);
+  const CellWalk walk(points, grid);
+  const auto& entries = walk.entries();
+  // No two positions are closer than their latitudes' difference along the flattest meridian
+  // (the great-circle angle is at least that difference, the radius at least the smallest),
+  // which rules out most neighbours without the trigonometry of the distance.
+  const double latReach = near / wgs84::kMinMeridianRadius / kRad * (1 + 1e-9);  // rounding slack
+  const auto measure = [&](std::uint32_t x, std::uint32_t y) {
+    std::uint32_t i = entries[x].index, j = entries[y].index;
+    if ((i < split) == (j < split)) return;
+    if (i > j) std::swap(i, j);
+    if (std::fabs(points[i].latitude - points[j].latitude) > latReach) return;
+    const double m = distanceMetres(points[i], points[j]);
+    if (m <= near) visit(i, j, m);
+  };
+  for (const CellWalk::Cell& c : walk.cells()) {
+    for (std::uint32_t x = c.begin; x < c.end; ++x) {
+      for (std::uint32_t y = x + 1; y < c.end; ++y) measure(x, y);
+    }
+  }
+  walk.forEachNeighbour([&](const CellWalk::Cell& a, const CellWalk::Cell& b) {
+    for (std::uint32_t x = a.begin; x < a.end; ++x) {
+      for (std::uint32_t y = b.begin; y < b.end; ++y) measure(x, y);
+    }
+  });
+}
+
+std::vector<NearPair> findNearPairsByAllPairs(std::span<const GeoPoint> points, double nearMetres,
+                                              const std::function<bool(std::size_t, std::size_t)>& wanted) {
+  const double near = std::clamp(nearMetres, kMinNearMetres, kMaxNearMetres);
+  std::vector<NearPair> pairs;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    for (std::size_t j = i + 1; j < points.size(); ++j) {
+      if (wanted && !wanted(i, j)) continue;
+      const double m = distanceMetres(points[i], points[j]);
+      if (m <= near) pairs.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j), m});
+    }
+  }
+  return pairs;
 }
 
 std::vector<NearGroup> findNearGroupsByAllPairs(std::span<const GeoPoint> points, double nearMetres) {

@@ -12,11 +12,14 @@
 // poles and on both sides of the antimeridian are found like any others.
 //
 // Usage:
+//   const std::vector<NearPair> pairs = findNearPairs(points, 50.0);  // every pair, for matching
 //   const std::vector<NearGroup> groups = findNearGroups(points, 20.0);
 //   for (const NearGroup& g : groups) ... g.members (indices into points) ...
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -42,5 +45,25 @@ struct NearGroup {
 
 // The same by measuring every pair: the reference for tests, quadratic.
 [[nodiscard]] std::vector<NearGroup> findNearGroupsByAllPairs(std::span<const GeoPoint> points, double nearMetres);
+
+// Every pair of positions at most `nearMetres` apart (clamped as above), each once with
+// a < b, ordered by a, then b: for matching cameras one to one, which needs each candidate
+// rather than groups. `wanted`, when set, is asked before measuring (a diff wants only pairs
+// across its two sides). At most 2^32 - 1 positions.
+struct NearPair {
+  std::uint32_t a = 0, b = 0;
+  double metres = 0;
+};
+[[nodiscard]] std::vector<NearPair> findNearPairs(std::span<const GeoPoint> points, double nearMetres,
+                                                  const std::function<bool(std::size_t, std::size_t)>& wanted = {});
+// Every pair of a position before `split` and one from `split` on (two sets in one span) at
+// most `nearMetres` apart, handed to visit(a, b, metres) with a < split <= b, in no particular
+// order: for matching two sets of a million positions each without holding every pair.
+void forEachNearPairAcross(std::span<const GeoPoint> points, std::size_t split, double nearMetres,
+                           const std::function<void(std::uint32_t a, std::uint32_t b, double metres)>& visit);
+// The same by measuring every pair: the reference for tests, quadratic.
+[[nodiscard]] std::vector<NearPair> findNearPairsByAllPairs(
+    std::span<const GeoPoint> points, double nearMetres,
+    const std::function<bool(std::size_t, std::size_t)>& wanted = {});
 
 }  // namespace solvane

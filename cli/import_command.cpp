@@ -6,6 +6,8 @@
 
 #include "base/c_file.h"
 #include "base/source_file.h"
+#include "check/near_duplicates.h"
+#include "check/quality_findings.h"
 #include "cli/import_progress.h"
 #include "import/import_run.h"
 
@@ -22,7 +24,33 @@ struct ImportOptions {
   std::int64_t type = 1, redLightType = 4, sectionType = 3;
   std::optional<std::int64_t> dtype;
   bool gpxSections = false;
+  std::optional<double> merge;
+  bool verbose = false;
 };
+
+// How many cameras merged from which files, and with --verbose each merge with both places.
+void printMerges(const importer::ImportResult& r, bool verbose) {
+  const importer::MergeReport& m = *r.merge;
+  const auto name = [&r](std::size_t f) {
+    return f < r.files.size() ? "\"" + displayPath(r.files[f].file) + "\"" : std::string("?");
+  };
+  std::cout << "merged " << m.merges.size() << " camera(s) within " << m.metres << " m";
+  std::string sep = ": ";
+  for (std::size_t k = 0; k < m.merged.size(); ++k) {
+    for (std::size_t f = 0; f < m.merged[k].size(); ++f) {
+      if (!m.merged[k][f]) continue;
+      std::cout << sep << m.merged[k][f] << (k == f ? " within " + name(k) : " from " + name(f) + " into " + name(k));
+      sep = ", ";
+    }
+  }
+  std::cout << "\n";
+  if (!verbose) return;
+  for (const importer::CameraMerge& e : m.merges) {
+    std::cout << "  merged " << name(e.mergedFile) << " " << e.merged << " into " << name(e.keptFile) << " " << e.kept
+              << " (" << formatMetres(e.metres) << (e.tookSpeed ? ", took its speed" : "")
+              << (e.tookDirection ? ", took its direction" : "") << ")\n";
+  }
+}
 
 // "W,S,E,N" in degrees, read without the locale.
 std::optional<importer::Region::Box> parseBox(std::string_view text) {
@@ -59,6 +87,7 @@ int runImport(const ImportOptions& o) {
   request.defaults.sectionType = o.sectionType;
   request.defaults.dtype = o.dtype;
   request.gpxSections = o.gpxSections;
+  request.mergeMetres = o.merge;
   if (!o.bbox.empty()) {
     request.region.box = parseBox(o.bbox);
     if (!request.region.box) {
@@ -99,6 +128,7 @@ int runImport(const ImportOptions& o) {
     if (s.outside) std::cout << ", " << s.outside << " outside the region";
     std::cout << "\n";
   }
+  if (r.merge) printMerges(r, o.verbose);
   printList("skipped", r.cameras.skipped());
   printList("note", r.cameras.notes());
   if (!r.ok) {
@@ -151,6 +181,12 @@ Command addImportCommand(CLI::App& app) {
                   "CSV with a header: the columns to take, where their names are not recognised")
       ->type_name("lon=NAME,lat=NAME,location=NAME,speed=NAME,direction=NAME");
   cmd->add_flag("--gpx-sections", options->gpxSections, "take GPX routes and tracks of exactly two points as sections");
+  cmd->add_option("--merge", options->merge,
+                  "cameras of any files (or of one) within this many metres, facing a way that agrees, become one;\n"
+                  "the first file's values win, what it lacks (speed, direction) comes from the others")
+      ->check(CLI::Range(kMinNearMetres, kMaxNearMetres))
+      ->type_name("METRES");
+  cmd->add_flag("--verbose", options->verbose, "with --merge: list each merge with both cameras' places");
   cmd->add_option("--bbox", options->bbox, "keep only cameras inside this box (degrees)")->type_name("W,S,E,N");
   cmd->add_option("--within", options->within, "keep only cameras inside this GeoJSON Polygon or MultiPolygon")
       ->type_name("AREA.geojson");

@@ -10,6 +10,7 @@
 
 #include "cli/check_command.h"
 #include "cli/convert_command.h"
+#include "cli/diff_command.h"
 #include "cli/dump_command.h"
 #ifdef SOLVANE_WITH_IMPORT
 #include "cli/import_command.h"
@@ -37,10 +38,12 @@ int solvaneMain(int argc, char** argv) {
       "  solvane inspect out/DB_241105.dbh\n"
       "  solvane dump    out/DB_241105.dbh --format geojson -o cameras.geojson\n"
       "  solvane import  cameras.geojson Cameras@50.csv --output-dir lists\n"
+      "  solvane diff    --old old/Solvane.txt old/Autodoria.txt --new Solvane.txt Autodoria.txt\n"
       "\nRun 'solvane <command> --help' for a command's options; 'man solvane' has the whole manual.");
   const solvane::cli::Command commands[] = {
       solvane::cli::addConvertCommand(app), solvane::cli::addCheckCommand(app),
       solvane::cli::addInspectCommand(app), solvane::cli::addDumpCommand(app),
+      solvane::cli::addDiffCommand(app),
 #ifdef SOLVANE_WITH_IMPORT
       solvane::cli::addImportCommand(app),
 #endif

@@ -234,6 +234,7 @@ void CameraSet::add(Camera camera, std::string_view where) {
     return;
   }
   cameras_.push_back(std::move(camera));
+  places_.emplace_back(where);
 }
 
 void CameraSet::skip(std::string_view where, std::string_view why) { skipped_.push_back(joined(source_, where, why)); }

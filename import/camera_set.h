@@ -88,6 +88,13 @@ class CameraSet {
   [[nodiscard]] bool inRegion(const Position& p) const noexcept { return region_.contains(p.lonDegrees, p.latDegrees); }
 
   [[nodiscard]] const std::vector<Camera>& cameras() const noexcept { return cameras_; }
+  // Where each camera came from in its file ("feature 3", "node 42"), in step with cameras().
+  [[nodiscard]] const std::vector<std::string>& places() const noexcept { return places_; }
+  // Puts other cameras in place of those kept (the merge of several sources); `places` in step.
+  void replaceCameras(std::vector<Camera> cameras, std::vector<std::string> places) {
+    cameras_ = std::move(cameras);
+    places_ = std::move(places);
+  }
   // A camera kept, for a reader that adds to it later (a device named by a second relation).
   [[nodiscard]] Camera& camera(std::size_t index) { return cameras_.at(index); }
   [[nodiscard]] const std::vector<std::string>& skipped() const noexcept { return skipped_; }
@@ -123,6 +130,7 @@ class CameraSet {
   Region region_;
   std::string source_;
   std::vector<Camera> cameras_;
+  std::vector<std::string> places_;
   std::vector<std::string> skipped_, notes_;
   std::size_t outside_ = 0;
   ProgressHook progress_;

@@ -195,6 +195,11 @@ ImportResult importOrThrow(const ImportRequest& request) {
   set.setProgressHook({});
   report(total ? total : done);
   checkCancel();
+  if (request.mergeMetres) {
+    std::vector<std::size_t> perFile;
+    for (const FileSummary& s : result.files) perFile.push_back(s.points + s.sections);
+    result.merge = mergeCameras(set, perFile, *request.mergeMetres);
+  }
   if (set.cameras().empty()) {
     result.error = "no cameras to write (nothing read" + std::string(set.outside() ? " inside the region" : "") + ")";
     return result;

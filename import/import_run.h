@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "import/camera_merge.h"
 #include "import/camera_set.h"
 #include "import/table_csv_reader.h"
 
@@ -38,6 +39,7 @@ struct ImportRequest {
   ListDefaults defaults;
   Region region;
   bool gpxSections = false;
+  std::optional<double> mergeMetres;  // set: cameras this close become one (camera_merge.h)
   CsvColumns csvColumns;  // --columns
   // Called now and then (once at the start, about every 100 ms while reading, once when all is
   // read) on the thread that runs the import.
@@ -61,6 +63,7 @@ struct ImportResult {
   std::optional<std::filesystem::path> normalList, autodoriaList;  // what was written
   bool staleAutodoria = false;  // an Autodoria.txt was left as it was (no sections this time)
   bool cancelled = false;       // stopped by ImportRequest::cancel; nothing was written
+  std::optional<MergeReport> merge;  // with ImportRequest::mergeMetres
 };
 
 // Reads the files into one set; on the first file that cannot be read or parsed nothing is

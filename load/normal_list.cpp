@@ -152,7 +152,9 @@ std::optional<LoadError> parseOnOneThread(std::string_view bytes, bool readCompl
                                           std::string_view name, std::size_t roomAfter,
                                           std::vector<RowSource>* sources) {
   // One row per line at most; reserving avoids regrowing (and briefly doubling) a large table.
-  table.reserveRows(lineFeeds(bytes) + 1 + roomAfter);
+  const std::size_t rowsAtMost = lineFeeds(bytes) + 1;
+  table.reserveRows(rowsAtMost + roomAfter);
+  if (sources) sources->reserve(sources->size() + rowsAtMost);
   NormalParser parser(table, name, NormalParser::Part::kWhole, sources);
   LineReader lines(bytes);
   std::string_view text;
@@ -213,6 +215,7 @@ std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readC
   helper.start([&] {
     if (laterLineFeeds.load() == kNotCounted) countSecond();
     laterTable.reserveRows(laterLineFeeds.load());
+    if (sources) laterSources.reserve(laterLineFeeds.load());
     std::string_view text;
     while (laterLines.next(text)) later.line(text, laterLines.lineNumber());
   });
@@ -225,6 +228,7 @@ std::optional<LoadError> parseNormalListInTwo(std::string_view bytes, bool readC
     countSecond();  // the second part is parsed here after the first
   }
   table.reserveRows(firstLineFeeds + laterLineFeeds.load() + 1 + roomAfter);
+  if (sources) sources->reserve(sources->size() + firstLineFeeds + laterLineFeeds.load() + 1);
   NormalParser parser(table, name, NormalParser::Part::kWhole, sources);
   LineReader lines(first);
   std::string_view text;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -151,7 +152,31 @@ TEST(NearDuplicates, GridFindsTheSameGroupsAsAllPairs) {
     for (const double near : {0.5, 5.0, 20.0, 150.0}) {
       SCOPED_TRACE(std::string(c.where) + ", near " + std::to_string(near));
       const double spread = c.spread * std::max(1.0, near / 20.0);
-      expectSameAsAllPairs(generated(rng, c.centre, spread, near, 1200), near);
+      const std::vector<GeoPoint> points = generated(rng, c.centre, spread, near, 1200);
+      expectSameAsAllPairs(points, near);
+      // Every pair, not only the groups, and with a filter that keeps pairs across two sets
+      // (here: even and odd positions, as partners follow each other) as a diff asks for them.
+      const auto describePairs = [](const std::vector<NearPair>& pairs) {
+        std::string s;
+        for (const NearPair& p : pairs) s += std::to_string(p.a) + "-" + std::to_string(p.b) + " ";
+        return s;
+      };
+      EXPECT_EQ(describePairs(findNearPairs(points, near)), describePairs(findNearPairsByAllPairs(points, near)));
+      const auto across = [](std::size_t a, std::size_t b) { return a % 2 != b % 2; };
+      const std::vector<NearPair> fast = findNearPairs(points, near, across);
+      EXPECT_EQ(describePairs(fast), describePairs(findNearPairsByAllPairs(points, near, across)));
+      EXPECT_FALSE(fast.empty());
+      // Two sets in one span, pairs handed out one by one.
+      const std::size_t split = points.size() / 3;
+      std::vector<NearPair> visited;
+      forEachNearPairAcross(points, split, near, [&](std::uint32_t a, std::uint32_t b, double m) {
+        visited.push_back({a, b, m});
+      });
+      std::sort(visited.begin(), visited.end(),
+                [](const NearPair& x, const NearPair& y) { return x.a != y.a ? x.a < y.a : x.b < y.b; });
+      EXPECT_EQ(describePairs(visited),
+                describePairs(findNearPairsByAllPairs(
+                    points, near, [split](std::size_t a, std::size_t b) { return a < split && b >= split; })));
     }
   }
 }
@@ -165,6 +190,10 @@ TEST(NearDuplicates, PairsAcrossTheAntimeridianAndThePole) {
   };
   const std::vector<NearGroup> groups = findNearGroups(points, 20.0);
   ASSERT_EQ(describe(groups), "{0 1 }{2 3 }{4 5 }");
+  const std::vector<NearPair> pairs = findNearPairs(points, 20.0);
+  ASSERT_EQ(pairs.size(), 3u);
+  EXPECT_EQ(pairs[0].b, 1u);
+  EXPECT_NEAR(pairs[0].metres, 10.96, 0.05);
   EXPECT_NEAR(groups[0].metres, 10.96, 0.05);
   EXPECT_NEAR(groups[2].metres, 0.0, 1e-6);
 }

@@ -15,6 +15,9 @@
 #include "check/table_findings.h"
 #include "table/camera_table.h"
 #include "app/map/map_window.h"
+#include "app/map/row_marks.h"
+
+#include <QStringList>
 
 namespace solvane::map {
 
@@ -32,6 +35,16 @@ class MapLink : public QObject {
     findings_ = std::move(source);
   }
 
+  // The table's row marks, which "Compare with..." adds the differing rows to.
+  void setRowMarks(RowMarks* marks) noexcept { rowMarks_ = marks; }
+
+  // Compares the table with a release (databases, lists, import files; camera_matcher.h has
+  // what counts as a match): the map marks what differs (added and changed in the table,
+  // removed from it, moved with a line from where it was), its status line counts them and the
+  // table's differing rows are marked. Returns the error text, empty when it worked. The
+  // window's "Compare with..." asks for the files and calls this.
+  QString compareWith(const QStringList& paths);
+
   // Shows the window (building the map if the table changed since) and raises it.
   void openMap();
   // The table was reloaded or reordered.
@@ -42,6 +55,8 @@ class MapLink : public QObject {
 
  private:
   void rebuild();
+  void askAndCompare();
+  void clearComparison();
   void selectInTable(int row);
   void tableCurrentChanged(const QModelIndex& current);
 
@@ -53,6 +68,7 @@ class MapLink : public QObject {
   std::size_t shownRows_ = 0;
   bool selectingFromMap_ = false;
   std::function<std::shared_ptr<const TableFindings>()> findings_;
+  RowMarks* rowMarks_ = nullptr;
 };
 
 }  // namespace solvane::map

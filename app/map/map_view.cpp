@@ -132,6 +132,51 @@ void MapView::setFindings(std::shared_ptr<const TableFindings> findings) {
   update();
 }
 
+void MapView::setDiffMarks(std::shared_ptr<const std::vector<DiffMark>> marks) {
+  diffMarks_ = std::move(marks);
+  update();
+}
+
+QColor MapView::diffColour(compare::ChangeKind kind) {
+  switch (kind) {
+    case compare::ChangeKind::kAdded: return QColor::fromRgb(0x2e7d32);    // green
+    case compare::ChangeKind::kRemoved: return QColor::fromRgb(0xc62828);  // red
+    case compare::ChangeKind::kMoved: return QColor::fromRgb(0xef6c00);    // orange
+    case compare::ChangeKind::kChanged: return QColor::fromRgb(0x1565c0);  // blue
+  }
+  return Qt::black;
+}
+
+void MapView::drawDiff(QPainter& p, const WorldRect& view) const {
+  if (!diffMarks_) return;
+  const double lonScale = index_ ? index_->lonScale() : 1.0;
+  const auto inView = [&](double x, double y) {
+    return x >= view.left && x <= view.right && y >= view.bottom && y <= view.top;
+  };
+  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setBrush(Qt::NoBrush);
+  for (const DiffMark& m : *diffMarks_) {
+    const double x = m.lon * lonScale, y = m.lat;
+    const bool here = inView(x, y);
+    const bool before = m.from && inView(m.from->x() * lonScale, m.from->y());
+    if (!here && !before) continue;
+    const QColor colour = diffColour(m.kind);
+    const QPointF at = toScreen(x, y);
+    if (m.from) {
+      const QPointF was = toScreen(m.from->x() * lonScale, m.from->y());
+      p.setPen(QPen(colour, 2.0, Qt::SolidLine, Qt::RoundCap));
+      p.drawLine(was, at);
+      p.drawEllipse(was, 2.5, 2.5);
+    }
+    p.setPen(QPen(colour, 2.0));
+    p.drawEllipse(at, 6.0, 6.0);
+    if (m.kind == compare::ChangeKind::kRemoved) {
+      p.drawLine(at + QPointF(-4, -4), at + QPointF(4, 4));
+      p.drawLine(at + QPointF(-4, 4), at + QPointF(4, -4));
+    }
+  }
+}
+
 void MapView::drawFindings(QPainter& p, const WorldRect& view) const {
   // Further out, rows a few metres apart share a pixel and the rings would hide the map.
   if (!findings_ || scale_ < kTickScale) return;
@@ -271,6 +316,7 @@ void MapView::renderFrame(QImage& image) const {
     }
   }
   QPainter p(&image);
+  drawDiff(p, view);
   drawSelection(p);
   drawScaleBar(p);
   drawLegend(p);
@@ -527,6 +573,18 @@ void MapView::drawLegend(QPainter& p) const {
                            .arg(findings_->problemRows().size())
                            .arg(findings_->joined().size()),
                        true});
+  }
+  if (diffMarks_) {
+    // The comparison's classes, ringed as the map draws them (a moved camera: its line).
+    std::size_t counts[4] = {};
+    for (const DiffMark& m : *diffMarks_) ++counts[static_cast<int>(m.kind)];
+    for (const compare::ChangeKind k : {compare::ChangeKind::kAdded, compare::ChangeKind::kRemoved,
+                                        compare::ChangeKind::kMoved, compare::ChangeKind::kChanged}) {
+      entries.push_back(
+          {diffColour(k),
+           QStringLiteral("%1: %2").arg(QString::fromLatin1(compare::kindName(k))).arg(counts[static_cast<int>(k)]),
+           true});
+    }
   }
 
   const QFontMetrics fm(font());

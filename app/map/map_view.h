@@ -15,10 +15,21 @@
 #include <memory>
 #include <optional>
 
+#include <vector>
+
 #include "check/table_findings.h"
+#include "compare/release_diff.h"
 #include "map/map_index.h"
 
 namespace solvane::map {
+
+// A difference against another release ("Compare with..."), drawn over the marks at any zoom:
+// where the camera is now (a removed one: where it was), and for a moved one where it was.
+struct DiffMark {
+  compare::ChangeKind kind = compare::ChangeKind::kAdded;
+  double lon = 0, lat = 0;
+  std::optional<QPointF> from;  // moved: (longitude, latitude) before
+};
 
 class MapView : public QWidget {
   Q_OBJECT
@@ -34,6 +45,11 @@ class MapView : public QWidget {
   // with a quality problem get a ring in the colour of rows written wrong. Null: none.
   void setFindings(std::shared_ptr<const TableFindings> findings);
   [[nodiscard]] const TableFindings* findings() const noexcept { return findings_.get(); }
+
+  // The differences to draw; null: none.
+  void setDiffMarks(std::shared_ptr<const std::vector<DiffMark>> marks);
+  [[nodiscard]] const std::vector<DiffMark>* diffMarks() const noexcept { return diffMarks_.get(); }
+  [[nodiscard]] static QColor diffColour(compare::ChangeKind kind);
 
   // Fits the view to the rows written where they stand.
   void fitAll();
@@ -89,12 +105,14 @@ class MapView : public QWidget {
   void drawMarksInDetail(QPainter& p, const WorldRect& view) const;
   void drawSelection(QPainter& p) const;
   void drawFindings(QPainter& p, const WorldRect& view) const;
+  void drawDiff(QPainter& p, const WorldRect& view) const;
   void drawLegend(QPainter& p) const;
   void drawScaleBar(QPainter& p) const;
   [[nodiscard]] WorldRect visibleWorld(double marginPixels) const noexcept;
 
   std::shared_ptr<const MapIndex> index_;
   std::shared_ptr<const TableFindings> findings_;
+  std::shared_ptr<const std::vector<DiffMark>> diffMarks_;
   QPointF centre_{0, 0};
   double scale_ = 1.0;  // pixels per degree of latitude
   bool fitPending_ = true;

@@ -13,6 +13,8 @@ MapWindow::MapWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   view_ = new MapView(this);
   auto* fit = new QPushButton(QStringLiteral("Fit"), this);
   fit->setToolTip(QStringLiteral("Show all rows (Home)"));
+  auto* compare = new QPushButton(QStringLiteral("Compare with..."), this);
+  compare->setToolTip(QStringLiteral("Mark what differs from a database, lists or an import file"));
   status_ = new QLabel(this);
   pointer_ = new QLabel(this);
   pointer_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -20,6 +22,7 @@ MapWindow::MapWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(fit);
+  bottom->addWidget(compare);
   bottom->addWidget(status_, 1);
   bottom->addWidget(pointer_);
   auto* layout = new QVBoxLayout(this);
@@ -29,6 +32,7 @@ MapWindow::MapWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   resize(900, 680);
 
   connect(fit, &QPushButton::clicked, view_, &MapView::fitAll);
+  connect(compare, &QPushButton::clicked, this, &MapWindow::compareRequested);
   connect(view_, &MapView::rowClicked, this, &MapWindow::rowClicked);
   connect(view_, &MapView::pointerMoved, this, &MapWindow::updateStatus);
 }
@@ -45,7 +49,8 @@ void MapWindow::showTable(const CameraTable& table, bool keepView, std::shared_p
                   .arg(findings->problemRows().size())
                   .arg(findings->joined().size());
   }
-  status_->setText(status);
+  tableStatus_ = status;
+  status_->setText(statusText());
   view_->setFindings(std::move(findings));
   if (keepView) {
     const QPointF centre = view_->viewCentre();
@@ -55,6 +60,15 @@ void MapWindow::showTable(const CameraTable& table, bool keepView, std::shared_p
   } else {
     view_->setIndex(std::move(index));
   }
+}
+
+void MapWindow::setDiffStatus(const QString& text) {
+  diffStatus_ = text;
+  status_->setText(statusText());
+}
+
+QString MapWindow::statusText() const {
+  return diffStatus_.isEmpty() ? tableStatus_ : tableStatus_ + QStringLiteral("; ") + diffStatus_;
 }
 
 void MapWindow::selectAndCenter(int row) {

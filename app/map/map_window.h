@@ -27,17 +27,25 @@ class MapWindow : public QWidget {
 
   [[nodiscard]] MapView* view() const noexcept { return view_; }
 
+  // The counts of a comparison after the table's own ("compared with X: 1 added, ..."); empty
+  // clears them.
+  void setDiffStatus(const QString& text);
+  [[nodiscard]] QString statusText() const;
+
  public slots:
   // Marks the row and brings it to the middle of the map.
   void selectAndCenter(int row);
 
  signals:
   void rowClicked(int row);
+  // "Compare with..." was pressed.
+  void compareRequested();
 
  private:
   void updateStatus(QPointF worldUnderPointer);
   MapView* view_;
   QLabel* status_;
+  QString tableStatus_, diffStatus_;
   QLabel* pointer_;
 };
 

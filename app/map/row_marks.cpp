@@ -42,7 +42,17 @@ std::shared_ptr<const TableFindings> RowMarks::findings() {
 
 QVariant RowMarks::data(std::size_t row, int /*column*/, int role) {
   if (!marked(role) || row >= table_.rowCount()) return {};
-  return marks(checkRow(table_.cells(row)), findings().get(), row, role);
+  QVariant own = marks(checkRow(table_.cells(row)), findings().get(), row, role);
+  const RowDifference* d = difference(row);
+  if (!d) return own;
+  // The row's own marks come first; a row that only differs gets the comparison's tint.
+  if (role == Qt::ToolTipRole) {
+    const QString text = QString::fromStdString(d->text);
+    return own.isValid() ? QVariant(own.toString() + QStringLiteral("; ") + text) : QVariant(text);
+  }
+  if (own.isValid()) return own;
+  if (role == Qt::ForegroundRole) return QBrush(Qt::black);
+  return QBrush(QColor::fromRgb(kDiffRowBackground));
 }
 
 }  // namespace solvane::map

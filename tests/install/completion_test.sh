@@ -35,7 +35,7 @@ expect() {  # expect LINE WORD... : exactly these candidates
   fi
 }
 
-expect "solvane " check convert dump import inspect --help --version
+expect "solvane " check convert diff dump import inspect --help --version
 expect "solvane con" convert
 expect "solvane convert --" --normal --autodoria --output-dir --date --seed --help
 expect "solvane check --f" --format
@@ -51,6 +51,13 @@ expect "solvane import --f" --format
 expect "solvane import --format " csv gpx kml geojson osm pbf
 expect "solvane import --within " area.geojson lists out
 expect "solvane import " area.geojson cameras.gpx lists out
+expect "solvane import x.gpx --m" --merge
+expect "solvane import x.gpx --merge " 
+expect "solvane di" diff
+expect "solvane diff -" --old --new --near --format -o --output --help
+expect "solvane diff --format " text csv json geojson
+expect "solvane diff --old " DB_241105.dbh area.geojson cameras.gpx lists out
+expect "solvane diff --old DB_241105.dbh lists/" lists/Solvane.txt
 expect "solvane convert --date " 
 
 if ((failures)); then echo "$failures completion case(s) failed"; exit 1; fi

@@ -1,6 +1,7 @@
 // The map preview inside the dialog: marked rows in the camera table, the Map button and
 // context-menu entry, and the links between a click on the map and the table's selection.
 #include <QAction>
+#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -213,6 +214,79 @@ class MapDialogTest : public QObject {
     QCOMPARE(view.selectedRow(), row);
     // The map stays where it was under the pointer.
     QCOMPARE(view.viewCentre(), centre);
+  }
+
+  void compareWithMarksTheDifferencesOnTheMapAndInTheTable() {
+    convert();
+    // The other release: camera 1 at speed 50, camera 3 0.0002 degree north, camera 5 not
+    // there, a camera 9 only there; the section and the rows the conversion treats specially
+    // are the same.
+    const QString normal = tmp_.filePath(QStringLiteral("other/Solvane.txt"));
+    const QString autodoria = tmp_.filePath(QStringLiteral("other/Autodoria.txt"));
+    QVERIFY(QDir(tmp_.path()).mkpath(QStringLiteral("other")));
+    QVERIFY(writeBytes(normal,
+                       "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n"
+                       "1,127.10,37.50,1,50,1,90\n"
+                       "2,200.00,36.50,1,60,0,0\n"
+                       "3,126.90,35.2002,3,80,0,0\n"
+                       "4,127.30,n/a,1,60,0,0\n"
+                       "9,128.50,36.50,1,60,1,0\n"));
+    QVERIFY(writeBytes(autodoria, kAutodoriaList));
+    MapView& view = openMap();
+    QCOMPARE(dialog_->mapLink().compareWith({normal, autodoria}), QString());
+
+    const QString status = dialog_->mapLink().window()->statusText();
+    QVERIFY2(
+        status.endsWith(QStringLiteral("; compared with 2 files: 1 added, 1 removed, 1 moved, 1 changed, 2 unchanged")),
+        qPrintable(status));
+    QVERIFY(view.diffMarks() != nullptr);
+    QCOMPARE(view.diffMarks()->size(), std::size_t{4});
+
+    QAbstractItemModel& model = *dialog_->tableView().model();
+    struct Case {
+      const char* idx;
+      const char* tooltipStart;  // null: not marked
+    };
+    const Case cases[] = {
+        {"5", "added"},
+        {"1", "changed from "},
+        {"3", "moved from "},
+        {"6", nullptr},
+    };
+    for (const Case& c : cases) {
+      const QModelIndex cell = model.index(rowOfIdx(model, QString::fromLatin1(c.idx)), 3);
+      const QString tooltip = cell.data(Qt::ToolTipRole).toString();
+      if (!c.tooltipStart) {
+        QVERIFY2(!tooltip.contains(QStringLiteral("from ")) && !tooltip.startsWith(QStringLiteral("added")), c.idx);
+        continue;
+      }
+      QVERIFY2(tooltip.startsWith(QString::fromLatin1(c.tooltipStart)), qPrintable(tooltip));
+      QCOMPARE(cell.data(Qt::BackgroundRole).value<QBrush>().color().rgb(), solvane::map::kDiffRowBackground);
+    }
+    QVERIFY(model.index(rowOfIdx(model, QStringLiteral("1")), 0)
+                .data(Qt::ToolTipRole)
+                .toString()
+                .endsWith(QStringLiteral(": SPD 50 -> 60")));
+
+    // The added camera has a green ring around it (the legend, which lists the classes, set
+    // aside: in so small a view it covers the middle).
+    view.resize(400, 300);
+    view.setLegendVisible(false);
+    const int added = rowOfIdx(model, QStringLiteral("5"));
+    view.centerOnRow(added);
+    const QImage image = view.grab().toImage();
+    const QPointF at = *view.screenPosOfRow(added);
+    int green = 0;
+    for (const QPointF d : {QPointF(6, 0), QPointF(-6, 0), QPointF(0, 6), QPointF(0, -6)}) {
+      const QColor c = image.pixelColor((at + d).toPoint());
+      if (c.green() > 90 && c.red() < 120 && c.blue() < 120) ++green;
+    }
+    QVERIFY2(green >= 2, "no ring around the added camera");
+
+    // Loading the lists again drops the comparison: it was of the rows before.
+    convert();
+    QVERIFY(view.diffMarks() == nullptr);
+    QVERIFY(!dialog_->mapLink().window()->statusText().contains(QStringLiteral("compared with")));
   }
 
   void selectionInTheTableCentresTheMap() {
