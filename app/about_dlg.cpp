@@ -21,6 +21,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_icon(this),
       m_version(QStringLiteral("DB_Conv_Solvane Version ") + QLatin1String(solvane::kVersionShort), this),
+      m_licence(QLatin1String(solvane::kLicenceLine), this),
       m_btnOK(QStringLiteral("OK"), this) {
   setWindowTitle(QStringLiteral("About DB_Conv_Solvane"));
   setWindowIcon(applicationIcon());
@@ -40,6 +41,12 @@ CAboutDlg::CAboutDlg(QWidget* parent)
   QRect text = du.toPixels(DialogRect{40, 10, 119, 8});
   text.setHeight(std::max(text.height(), m_version.sizeHint().height()));
   m_version.setGeometry(text);
+
+  // The licence under the version and the OK button, across the box (two lines if need be).
+  m_licence.setTextFormat(Qt::PlainText);
+  m_licence.setWordWrap(true);
+  m_licence.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  m_licence.setGeometry(du.toPixels(DialogRect{40, 27, 188, 22}));
 
   QRect ok = du.toPixels(DialogRect{178, 7, 50, 16});
   ok.setHeight(std::max(ok.height(), m_btnOK.sizeHint().height()));
