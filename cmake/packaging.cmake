@@ -58,6 +58,8 @@ if(WIN32)
   #   docs\ (the guide), README.md, CHANGELOG.md, LICENSE.txt, THIRD-PARTY-NOTICES.txt
   # The programs are linked statically: they need only the system's DLLs.
   set(CPACK_GENERATOR NSIS ZIP)
+  # Stripped when linked (preset windows): strip would stamp the time into each package's copy.
+  set(CPACK_STRIP_FILES OFF)
   set(CPACK_PACKAGE_NAME solvane)
   set(CPACK_PACKAGE_FILE_NAME solvane-${PROJECT_VERSION}-win64)
   set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack_per_generator.cmake)
