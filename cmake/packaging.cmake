@@ -39,16 +39,22 @@ a database back as text, CSV or GeoJSON.
 DB_Conv_Solvane is the same conversion as a Qt dialog, with a table of the
 loaded cameras and an offline map of them.")
 
-  # Debian wants the copyright and a changelog in the package's doc folder.
+  # Debian wants the copyright and a changelog in the package's doc folder: the changelog is
+  # made from CHANGELOG.md (what a user of each release gets); the notices name the libraries
+  # compiled in.
   set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/solvane)
-  configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
+  # CHANGELOG.md in the Debian changelog's form (one entry, its releases as items), as the
+  # changelog of a native package must be.
   add_custom_command(
     OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
-    COMMAND gzip -9nc ${CMAKE_BINARY_DIR}/packaging/changelog > ${CMAKE_BINARY_DIR}/packaging/changelog.gz
-    DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog)
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+    COMMAND ${PROJECT_SOURCE_DIR}/packaging/debian-changelog ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+            ${PROJECT_VERSION} ${SOLVANE_PACKAGE_MAINTAINER} ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+    DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/packaging/debian-changelog
+    VERBATIM)
   add_custom_target(package_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
-          DESTINATION ${doc_dir})
+                ${PROJECT_SOURCE_DIR}/THIRD-PARTY-NOTICES DESTINATION ${doc_dir})
 endif()
 
 if(WIN32)
