@@ -61,7 +61,8 @@ if(WIN32)
   # Windows: solvane-<version>-win64-setup.exe (cpack -G NSIS, with Debian's nsis) and
   # solvane-<version>-win64.zip (cpack -G ZIP), both from what `cmake --install` puts here:
   #   bin\solvane.exe, bin\DB_Conv_Solvane.exe (when the Win32 dialog is built), examples\,
-  #   docs\ (the guide), README.md, CHANGELOG.md, LICENSE.txt, THIRD-PARTY-NOTICES.txt
+  #   the guide (README.md, HACKING.md, docs\, bench\RESULTS.md, tests\README.md),
+  #   CHANGELOG.md, LICENSE.txt, THIRD-PARTY-NOTICES.txt
   # The programs are linked statically: they need only the system's DLLs.
   set(CPACK_GENERATOR NSIS ZIP)
   # Stripped when linked (preset windows): strip would stamp the time into each package's copy.
@@ -88,13 +89,14 @@ if(WIN32)
   set(CPACK_NSIS_SOLVANE_ICON "${PROJECT_SOURCE_DIR}/res/db_conv_solvane.ico")
   set(CPACK_NSIS_SOLVANE_LICENSE_FILE "${PROJECT_SOURCE_DIR}/LICENSE")
 
+  # One package of everything (the guide is a component of its own, cmake/guide.cmake).
+  set(CPACK_MONOLITHIC_INSTALL ON)
+
+  # Beside the programs and the guide (README.md, docs\, ... from cmake/guide.cmake):
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION examples FILES_MATCHING PATTERN "*.txt")
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
   install(FILES ${PROJECT_SOURCE_DIR}/THIRD-PARTY-NOTICES DESTINATION . RENAME THIRD-PARTY-NOTICES.txt)
-  # The guide: its chapters and their pictures (the manual pages' sources stay out).
-  file(GLOB guide CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.png)
-  install(FILES ${guide} DESTINATION docs)
 endif()
 
 include(CPack)

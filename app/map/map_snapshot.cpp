@@ -1,6 +1,6 @@
 // map_snapshot: renders the map preview of two camera lists into a PNG, offscreen.
 // Usage: map_snapshot <normal list|-> <Autodoria list|-> <out.png> [width height [lat lon px/degree]]
-// It makes the README's picture and lets one look at a list's map without the dialog.
+// It makes the guide's picture and lets one look at a list's map without the dialog.
 #include <QApplication>
 #include <QPixmap>
 

@@ -1,4 +1,4 @@
-// Converts two lists in the dialog and saves a picture of it, for the README:
+// Converts two lists in the dialog and saves a picture of it, for the guide:
 //   dialog_screenshot <normal list> <Autodoria list> <out.png>
 // The lists are copied to a temporary folder first, so the database is written there.
 #include <QApplication>
