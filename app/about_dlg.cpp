@@ -5,7 +5,9 @@
 #include <algorithm>
 
 #include "app/dialog_units.h"
+#include "dialog/dialog_template.h"
 #include "base/version.h"
+#include "dialog/dialog_texts.h"
 
 namespace solvane::gui {
 
@@ -20,16 +22,17 @@ QIcon applicationIcon() {
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_icon(this),
-      m_version(QStringLiteral("DB_Conv_Solvane Version ") + QLatin1String(solvane::kVersionShort), this),
+      m_version(QString::fromStdString(solvane::dialog::aboutVersionText()), this),
       m_licence(QLatin1String(solvane::kLicenceLine), this),
-      m_btnOK(QStringLiteral("OK"), this) {
-  setWindowTitle(QStringLiteral("About DB_Conv_Solvane"));
+      m_btnOK(QString::fromUtf8(solvane::dialog::kAboutControls[2].caption), this) {
+  setWindowTitle(QString::fromUtf8(solvane::dialog::kAboutTitle));
   setWindowIcon(applicationIcon());
   setModal(true);
 
-  // Laid out on the dialog-unit grid of a 235 x 55 box.
+  // Laid out on the dialog-unit grid of template 100.
+  const auto& controls = solvane::dialog::kAboutControls;
   const DialogUnits du = DialogUnits::forFont(font());
-  const QRect iconArea = du.toPixels(DialogRect{11, 17, 20, 20});
+  const QRect iconArea = du.toPixels(controls[0].rect);
   const int side = std::min(iconArea.width(), iconArea.height()) >= 32 ? 32 : 16;
   m_icon.setPixmap(applicationIcon().pixmap(side, side));
   m_icon.setAlignment(Qt::AlignCenter);
@@ -38,7 +41,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
 
   m_version.setTextFormat(Qt::PlainText);
   m_version.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  QRect text = du.toPixels(DialogRect{40, 10, 119, 8});
+  QRect text = du.toPixels(controls[1].rect);
   text.setHeight(std::max(text.height(), m_version.sizeHint().height()));
   m_version.setGeometry(text);
 
@@ -48,14 +51,15 @@ CAboutDlg::CAboutDlg(QWidget* parent)
   m_licence.setAlignment(Qt::AlignLeft | Qt::AlignTop);
   m_licence.setGeometry(du.toPixels(DialogRect{40, 27, 188, 22}));
 
-  QRect ok = du.toPixels(DialogRect{178, 7, 50, 16});
+  QRect ok = du.toPixels(controls[2].rect);
   ok.setHeight(std::max(ok.height(), m_btnOK.sizeHint().height()));
   m_btnOK.setGeometry(ok);
   m_btnOK.setDefault(true);
   m_btnOK.setAutoDefault(true);
   connect(&m_btnOK, &QPushButton::clicked, this, &QDialog::accept);
 
-  setFixedSize(du.toPixelsX(235), du.toPixelsY(55));
+  const auto& size = solvane::dialog::kAboutTemplate.size;
+  setFixedSize(du.toPixelsX(size.width), du.toPixelsY(size.height));
   m_btnOK.setFocus();
 }
 

@@ -5,11 +5,13 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "dialog/dialog_texts.h"
+
 namespace solvane::gui {
-// Command of the About item in the window's system menu; the low four bits are the system's.
-inline constexpr unsigned kIdmAboutBox = 0x0010;
-[[nodiscard]] constexpr bool isAboutCommand(unsigned command) noexcept { return (command & 0xFFF0u) == kIdmAboutBox; }
-inline constexpr const char* kAboutMenuText = "&About DB_Conv_Solvane...";
+// The About item of the system menu and its command (dialog/dialog_texts.h).
+using solvane::dialog::isAboutCommand;
+using solvane::dialog::kAboutMenuText;
+using solvane::dialog::kIdmAboutBox;
 
 class CAboutDlg : public QDialog {
   Q_OBJECT

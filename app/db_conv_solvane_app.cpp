@@ -9,7 +9,7 @@ namespace solvane::gui {
 
 CDB_Conv_SolvaneApp::CDB_Conv_SolvaneApp(int& argc, char** argv) : m_app(argc, argv) {
   // The caption of every message box.
-  QApplication::setApplicationName(QString::fromLatin1(kAppName));
+  QApplication::setApplicationName(QString::fromUtf8(kAppName));
   QApplication::setApplicationVersion(QString::fromLatin1(solvane::kVersion));
   QApplication::setWindowIcon(applicationIcon());
 }

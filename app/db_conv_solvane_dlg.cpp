@@ -1,26 +1,23 @@
 #include "app/db_conv_solvane_dlg.h"
 
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
-#include <QUrl>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeySequence>
+#include <QMetaObject>
+#include <QMimeData>
+#include <QUrl>
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "app/about_dlg.h"
 #include "app/dialog_units.h"
 #include "app/map/map_link.h"
-#include "check/table_findings.h"
 #include "app/map/row_marks.h"
-#include "app/progress_throttle.h"
 #include "app/qt_paths.h"
 #include "app/user_prompts.h"
-#include "convert/random_bytes.h"
-#include "import/import_run.h"
+#include "dialog/dialog_template.h"
 
 #ifdef Q_OS_WIN
 #ifndef NOMINMAX
@@ -34,28 +31,21 @@
 namespace solvane::gui {
 namespace {
 
-// The dialog's size and the controls' places, in dialog units.
-constexpr int kDialogWidth = 667;
-constexpr int kDialogHeight = 283;
-constexpr DialogRect kRectOK{521, 257, 124, 16};
-constexpr DialogRect kRectList{11, 53, 645, 200};
-constexpr DialogRect kRectOpenNormal{583, 11, 73, 16};
-constexpr DialogRect kRectConvert{390, 257, 123, 16};
-constexpr DialogRect kRectTotal{100, 258, 77, 14};
-constexpr DialogRect kRectConverted{15, 258, 77, 14};
-constexpr DialogRect kRectOpenAutodoria{583, 31, 73, 16};
-constexpr DialogRect kRectNormalPath{79, 12, 498, 13};
-constexpr DialogRect kRectAutodoriaPath{79, 32, 498, 13};
-constexpr DialogRect kRectNormalLabel{14, 15, 58, 8};
-constexpr DialogRect kRectAutodoriaLabel{14, 34, 59, 8};
-constexpr DialogRect kRectLoad{258, 257, 123, 16};
-// In the free space between the row count and Load.
+using solvane::dialog::kMainControls;
+using solvane::dialog::kMainTemplate;
+
+constexpr DialogRect rectOf(int id) { return solvane::dialog::mainControl(id)->rect; }
+constexpr const char* captionOf(int id) { return solvane::dialog::mainControl(id)->caption; }
+// In the free space between the row count and Load; the template has no Map button.
 constexpr DialogRect kRectMap{185, 257, 65, 16};
 
-// Places a control in its cell, grown to at least the height its font needs and centred on
-// `centreY`, so that a row of controls shares one middle line.
-void placeCentred(QWidget& widget, QRect rect, int centreY) {
-  const int height = std::max(rect.height(), widget.sizeHint().height());
+QString utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString pathField(const std::string& text) { return toQString(solvane::dialog::textPath(text)); }
+
+// Places a control in its cell, grown to at least the height its font needs (and to
+// `minHeight`) and centred on `centreY`, so that a row of controls shares one middle line.
+void placeCentred(QWidget& widget, QRect rect, int centreY, int minHeight = 0) {
+  const int height = std::max({rect.height(), widget.sizeHint().height(), minHeight});
   widget.setGeometry(rect.x(), centreY - (height - 1) / 2, rect.width(), height);
 }
 
@@ -66,29 +56,91 @@ void makeReadOnlyField(QLineEdit& field) {
 
 }  // namespace
 
+// The controller's View: members to widgets, and its notices as the dialog's signals.
+class CDB_Conv_SolvaneDlg::QtView final : public solvane::dialog::View {
+ public:
+  explicit QtView(CDB_Conv_SolvaneDlg& dialog) : dialog_(dialog) {}
+  void updateData() override { dialog_.UpdateData(); }
+  void setButtons(const solvane::dialog::ButtonStates& states) override { dialog_.setButtons(states); }
+  void tableReloaded(std::shared_ptr<const solvane::TableFindings> findings) override {
+    dialog_.showTable(std::move(findings));
+  }
+  void loadFinished(bool converting) override { emit dialog_.loadFinished(converting); }
+  void conversionStarted() override { emit dialog_.conversionStarted(); }
+  void conversionFinished(bool converted) override { emit dialog_.conversionFinished(converted); }
+  void importStarted() override { dialog_.showImportProgress(true); }
+  void importProgress(const std::string& line, int permille) override {
+    if (QProgressDialog* progress = dialog_.m_importProgress.get()) {
+      progress->setLabelText(utf8(line));
+      if (permille >= 0) {
+        progress->setMaximum(1000);
+        progress->setValue(permille);
+      }
+    }
+  }
+  void importEnded() override { dialog_.showImportProgress(false); }
+  void importFinished(bool imported) override { emit dialog_.importFinished(imported); }
+
+ private:
+  CDB_Conv_SolvaneDlg& dialog_;
+};
+
+// The controller's Prompts: the dialog's UserPrompts, modal over the dialog.
+class CDB_Conv_SolvaneDlg::QtPrompts final : public solvane::dialog::Prompts {
+ public:
+  QtPrompts(UserPrompts& prompts, QWidget& parent) : prompts_(prompts), parent_(parent) {}
+  void message(const std::string& text, const std::string& detail, solvane::dialog::Icon icon) override {
+    prompts_.message(&parent_, utf8(text), utf8(detail),
+                     icon == solvane::dialog::Icon::kError ? UserPrompts::Icon::kError : UserPrompts::Icon::kNone);
+  }
+  std::filesystem::path openSourceFile(const std::string& defaultName, const std::filesystem::path& folder) override {
+    const QString chosen = prompts_.openSourceFile(&parent_, utf8(defaultName), toQString(folder));
+    return chosen.isEmpty() ? std::filesystem::path() : toFsPath(chosen);
+  }
+  std::vector<std::filesystem::path> openImportFiles(const std::filesystem::path& folder) override {
+    std::vector<std::filesystem::path> files;
+    for (const QString& file : prompts_.openImportFiles(&parent_, toQString(folder))) files.push_back(toFsPath(file));
+    return files;
+  }
+  bool confirm(const std::string& text, const std::string& detail) override {
+    return prompts_.confirm(&parent_, utf8(text), utf8(detail));
+  }
+  void about() override { prompts_.about(&parent_); }
+
+ private:
+  UserPrompts& prompts_;
+  QWidget& parent_;
+};
+
 CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(UserPrompts& prompts, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       m_prompts(prompts),
+      m_view(std::make_unique<QtView>(*this)),
+      m_promptsAdapter(std::make_unique<QtPrompts>(prompts, *this)),
+      // Workers post here; a call still queued when the dialog goes is dropped with it.
+      m_logic(
+          *m_view, *m_promptsAdapter,
+          [this](std::function<void()> fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); }),
       m_hIcon(applicationIcon()),
-      m_btnOpen(QStringLiteral("Open"), this),
-      m_btnConvert(QStringLiteral("Conversion"), this),
-      m_btnOK(QStringLiteral("OK"), this),
-      m_lblNormal(QStringLiteral("DB (Normal) :"), this),
-      m_lblAutodoria(QStringLiteral("DB (Autodoria) :"), this),
+      m_btnOpen(QString::fromUtf8(captionOf(solvane::dialog::kIdOpenNormal)), this),
+      m_btnConvert(QString::fromUtf8(captionOf(solvane::dialog::kIdConversion)), this),
+      m_btnOK(QString::fromUtf8(captionOf(solvane::dialog::kIdOk)), this),
+      m_lblNormal(QString::fromUtf8(kMainControls[solvane::dialog::kNormalLabelIndex].caption), this),
+      m_lblAutodoria(QString::fromUtf8(kMainControls[solvane::dialog::kAutodoriaLabelIndex].caption), this),
       m_edtNormalPath(this),
       m_edtAutodoriaPath(this),
       m_edtConverted(this),
       m_edtTotal(this),
-      m_btnOpenAutodoria(QStringLiteral("Open"), this),
-      m_btnLoad(QStringLiteral("Load"), this),
-      m_model(m_List),
+      m_btnOpenAutodoria(QString::fromUtf8(captionOf(solvane::dialog::kIdOpenAutodoria)), this),
+      m_btnLoad(QString::fromUtf8(captionOf(solvane::dialog::kIdLoad)), this),
+      m_model(m_logic.table()),
       m_ListView(this),
-      m_aboutAction(QString::fromLatin1(kAboutMenuText), this),
+      m_aboutAction(QString::fromUtf8(kAboutMenuText), this),
       m_btnMap(QStringLiteral("Map"), this),
       m_mapAction(QStringLiteral("Map"), this),
       m_importAction(QStringLiteral("Import..."), this) {
-  setWindowTitle(QString::fromLatin1(kTitle));
+  setWindowTitle(QString::fromUtf8(kTitle));
   setWindowIcon(m_hIcon);
 
   for (QLineEdit* field : {&m_edtNormalPath, &m_edtAutodoriaPath, &m_edtConverted, &m_edtTotal}) {
@@ -117,8 +169,6 @@ CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(UserPrompts& prompts, QWidget* parent)
     m_ListView.setColumnWidth(column, solvane::kColumns[static_cast<std::size_t>(column)].widthPixels);
   }
 
-  // Load runs only inside Conversion; its button stays greyed.
-  m_btnLoad.setEnabled(false);
   m_btnOK.setDefault(true);
 
   connect(&m_btnOK, &QPushButton::clicked, this, &QDialog::accept);
@@ -137,12 +187,12 @@ CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(UserPrompts& prompts, QWidget* parent)
 
   // Rows the conversion skips or writes wrong are marked in the table and on the map, with
   // the quality findings of the whole table; those are worked out again after each reload.
-  m_rowMarks = std::make_unique<solvane::map::RowMarks>(m_List);
+  m_rowMarks = std::make_unique<solvane::map::RowMarks>(m_logic.table());
   m_model.setRoleHook([this](const solvane::CameraTable&, std::size_t row, int column, int role) {
     return m_rowMarks->data(row, column, role);
   });
   connect(&m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_rowMarks->tableChanged(); });
-  m_mapLink = std::make_unique<solvane::map::MapLink>(m_List, m_ListView, this);
+  m_mapLink = std::make_unique<solvane::map::MapLink>(m_logic.table(), m_ListView, this);
   m_mapLink->setFindingsSource([this] { return m_rowMarks->findings(); });
   connect(&m_btnMap, &QPushButton::clicked, this, &CDB_Conv_SolvaneDlg::OnMap);
   connect(&m_mapAction, &QAction::triggered, this, &CDB_Conv_SolvaneDlg::OnMap);
@@ -164,173 +214,111 @@ CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(UserPrompts& prompts, QWidget* parent)
   setTabOrder(&m_btnMap, &m_btnOpenAutodoria);
   setTabOrder(&m_btnOpenAutodoria, &m_btnLoad);
 
-  m_strTotal = QStringLiteral("0");
-  m_strConverted = QStringLiteral("0");
-  UpdateData();
+  // Both counts "0", the buttons of the idle dialog (Load greyed for good).
+  m_logic.start();
   m_btnOK.setFocus();
 }
 
-CDB_Conv_SolvaneDlg::~CDB_Conv_SolvaneDlg() { cancelConversion(); }
+// A run still going is cancelled and its worker joined while every widget still stands.
+CDB_Conv_SolvaneDlg::~CDB_Conv_SolvaneDlg() { m_logic.cancelConversion(); }
 
 void CDB_Conv_SolvaneDlg::placeControls() {
   const DialogUnits du = DialogUnits::forFont(font());
 
-  const QRect openNormal = du.toPixels(kRectOpenNormal);
-  const QRect openAutodoria = du.toPixels(kRectOpenAutodoria);
-  const QRect ok = du.toPixels(kRectOK);
+  const QRect openNormal = du.toPixels(rectOf(solvane::dialog::kIdOpenNormal));
+  const QRect openAutodoria = du.toPixels(rectOf(solvane::dialog::kIdOpenAutodoria));
+  const QRect ok = du.toPixels(rectOf(solvane::dialog::kIdOk));
   placeCentred(m_btnOpen, openNormal, openNormal.center().y());
   placeCentred(m_btnOpenAutodoria, openAutodoria, openAutodoria.center().y());
   const int normalRow = m_btnOpen.geometry().center().y();
   const int autodoriaRow = m_btnOpenAutodoria.geometry().center().y();
-  placeCentred(m_edtNormalPath, du.toPixels(kRectNormalPath), normalRow);
-  placeCentred(m_edtAutodoriaPath, du.toPixels(kRectAutodoriaPath), autodoriaRow);
-  placeCentred(m_lblNormal, du.toPixels(kRectNormalLabel), normalRow);
-  placeCentred(m_lblAutodoria, du.toPixels(kRectAutodoriaLabel), autodoriaRow);
+  placeCentred(m_edtNormalPath, du.toPixels(rectOf(solvane::dialog::kIdNormalPath)), normalRow);
+  // The template draws the Autodoria field a unit lower than the normal one and Load a unit
+  // lower than its neighbours; here alike controls keep one height.
+  placeCentred(m_edtAutodoriaPath, du.toPixels(rectOf(solvane::dialog::kIdAutodoriaPath)), autodoriaRow,
+               m_edtNormalPath.height());
+  placeCentred(m_lblNormal, du.toPixels(kMainControls[solvane::dialog::kNormalLabelIndex].rect), normalRow);
+  placeCentred(m_lblAutodoria, du.toPixels(kMainControls[solvane::dialog::kAutodoriaLabelIndex].rect), autodoriaRow);
 
-  m_ListView.setGeometry(du.toPixels(kRectList));
+  m_ListView.setGeometry(du.toPixels(rectOf(solvane::dialog::kIdList)));
 
   placeCentred(m_btnOK, ok, ok.center().y());
   const int bottomRow = m_btnOK.geometry().center().y();
-  placeCentred(m_btnConvert, du.toPixels(kRectConvert), bottomRow);
-  placeCentred(m_btnLoad, du.toPixels(kRectLoad), bottomRow);
+  placeCentred(m_btnConvert, du.toPixels(rectOf(solvane::dialog::kIdConversion)), bottomRow);
+  placeCentred(m_btnLoad, du.toPixels(rectOf(solvane::dialog::kIdLoad)), bottomRow, m_btnConvert.height());
   placeCentred(m_btnMap, du.toPixels(kRectMap), bottomRow);
-  placeCentred(m_edtConverted, du.toPixels(kRectConverted), bottomRow);
-  placeCentred(m_edtTotal, du.toPixels(kRectTotal), bottomRow);
+  placeCentred(m_edtConverted, du.toPixels(rectOf(solvane::dialog::kIdConverted)), bottomRow);
+  placeCentred(m_edtTotal, du.toPixels(rectOf(solvane::dialog::kIdTotal)), bottomRow);
 
   // The bottom row may have grown below the template's edge with a tall font.
-  const int bottom = std::max(du.toPixelsY(kDialogHeight), m_btnOK.geometry().bottom() + du.toPixelsY(10));
-  setFixedSize(du.toPixelsX(kDialogWidth), bottom);
+  const int bottom = std::max(du.toPixelsY(kMainTemplate.size.height), m_btnOK.geometry().bottom() + du.toPixelsY(10));
+  setFixedSize(du.toPixelsX(kMainTemplate.size.width), bottom);
 }
 
 void CDB_Conv_SolvaneDlg::UpdateData() {
-  m_edtTotal.setText(m_strTotal);
-  m_edtConverted.setText(m_strConverted);
-  m_edtNormalPath.setText(m_strNormalPath);
-  m_edtAutodoriaPath.setText(m_strAutodoriaPath);
+  m_edtTotal.setText(utf8(m_logic.total()));
+  m_edtConverted.setText(utf8(m_logic.converted()));
+  m_edtNormalPath.setText(pathField(m_logic.normalPath()));
+  m_edtAutodoriaPath.setText(pathField(m_logic.autodoriaPath()));
 }
 
-QString CDB_Conv_SolvaneDlg::outputFolder() const {
-  return m_outputFolder.isEmpty() ? QDir::toNativeSeparators(QDir::currentPath()) : m_outputFolder;
+void CDB_Conv_SolvaneDlg::setButtons(const solvane::dialog::ButtonStates& states) {
+  m_btnOpen.setEnabled(states.openNormal);
+  m_btnOpenAutodoria.setEnabled(states.openAutodoria);
+  m_btnLoad.setEnabled(states.load);
+  m_btnConvert.setEnabled(states.conversion);
+  m_btnOK.setEnabled(states.ok);
+  m_importAction.setEnabled(states.import);
 }
 
-QString CDB_Conv_SolvaneDlg::chooseSource(const char* defaultName) {
-  const QString chosen = m_prompts.openSourceFile(this, QString::fromLatin1(defaultName), m_outputFolder);
-  if (chosen.isEmpty()) return {};
-  const QFileInfo file(chosen);
-  // The next output goes beside the file chosen last, whichever list it is.
-  m_outputFolder = QDir::toNativeSeparators(file.absolutePath());
-  return QDir::toNativeSeparators(file.absoluteFilePath());
-}
-
-void CDB_Conv_SolvaneDlg::setSource(QString& member, const QString& path) {
-  const QFileInfo file(path);
-  m_outputFolder = QDir::toNativeSeparators(file.absolutePath());
-  member = QDir::toNativeSeparators(file.absoluteFilePath());
-}
-
-void CDB_Conv_SolvaneDlg::OnImport() {
-  const QStringList files = m_prompts.openImportFiles(this, m_outputFolder);
-  if (!files.isEmpty()) importFiles(files);
-}
-
-namespace {
-
-enum class ListKind { kNone, kNormal, kAutodoria };
-
-// Which list a text file is by its header. The normal list's header has "X" as its second
-// field and may follow comment lines; the Autodoria list's has "IDX" first and no comments
-// before it. "IDX,X,..." passes both: the file name decides ("autodoria" in it), else normal.
-ListKind listKind(const QString& path) {
-  if (!path.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive)) return ListKind::kNone;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return ListKind::kNone;
-  bool comments = false;
-  while (!file.atEnd()) {
-    QByteArray line = file.readLine(64 * 1024);
-    line.replace("\r", "");
-    if (line.endsWith('\n')) line.chop(1);
-    if (line.startsWith("//")) {
-      comments = true;
-      continue;
-    }
-    if (line.isEmpty()) continue;
-    const QList<QByteArray> fields = line.split(',');
-    const bool normal = fields.size() >= 2 && fields[1] == "X";
-    const bool autodoria = !comments && fields[0] == "IDX";
-    if (normal && autodoria) {
-      return QFileInfo(path).fileName().contains(QStringLiteral("autodoria"), Qt::CaseInsensitive)
-                 ? ListKind::kAutodoria
-                 : ListKind::kNormal;
-    }
-    return normal ? ListKind::kNormal : autodoria ? ListKind::kAutodoria : ListKind::kNone;
-  }
-  return ListKind::kNone;
-}
-
-}  // namespace
-
-void CDB_Conv_SolvaneDlg::takeFiles(const QStringList& paths) {
-  QStringList others;
-  for (const QString& path : paths) {
-    switch (listKind(path)) {
-      case ListKind::kNormal: setSource(m_strNormalPath, path); break;
-      case ListKind::kAutodoria: setSource(m_strAutodoriaPath, path); break;
-      case ListKind::kNone: others.push_back(path); break;
-    }
-  }
-  UpdateData();
-  if (!others.isEmpty()) importFiles(others);
-}
-
-void CDB_Conv_SolvaneDlg::importFiles(const QStringList& paths) {
-  solvane::importer::ImportRequest request;
-  for (const QString& p : paths) request.files.emplace_back(toFsPath(p));
-  const QDir folder = QFileInfo(paths.front()).absoluteDir();
-  request.outputDir = toFsPath(folder.absolutePath());
-  const QString normal = folder.absoluteFilePath(QString::fromLatin1(kDefaultNormalName));
-  const QString autodoria = folder.absoluteFilePath(QString::fromLatin1(kDefaultAutodoriaName));
-  if (QFileInfo::exists(normal) || QFileInfo::exists(autodoria)) {
-    if (!m_prompts.confirm(
-            this, QStringLiteral("Replace the lists in this folder?"),
-            QDir::toNativeSeparators(folder.absolutePath()) +
-                QStringLiteral(" already holds Solvane.txt or Autodoria.txt; the import writes both."))) {
-      return;
-    }
-  }
-  const solvane::importer::ImportResult result = solvane::importer::runImport(request);
-  if (!result.ok) {
-    m_prompts.message(this, QStringLiteral("Import failed; nothing was written."), fromLocal8Bit(result.error),
-                      UserPrompts::Icon::kError);
+void CDB_Conv_SolvaneDlg::showImportProgress(bool running) {
+  if (!running) {
+    m_importProgress.reset();
     return;
   }
-  setSource(m_strNormalPath, normal);
-  // Without sections this import has no Autodoria list: an older one in the folder is not it.
-  if (result.autodoriaList) {
-    setSource(m_strAutodoriaPath, autodoria);
-  } else {
-    m_strAutodoriaPath.clear();
-  }
-  UpdateData();
-  QString detail = QStringLiteral("%1 point(s), %2 section(s); %3 item(s) skipped")
-                       .arg(result.cameras.points())
-                       .arg(result.cameras.sections())
-                       .arg(result.cameras.skipped().size());
-  if (result.cameras.outside()) detail += QStringLiteral(", %1 outside the region").arg(result.cameras.outside());
-  detail += QStringLiteral(".");
-  for (std::size_t i = 0; i < result.cameras.skipped().size() && i < 5; ++i) {
-    detail += QStringLiteral("\n") + fromLocal8Bit(result.cameras.skipped()[i]);
-  }
-  m_prompts.message(
-      this,
-      QStringLiteral("Lists written to %1, ready for Conversion.").arg(QDir::toNativeSeparators(folder.absolutePath())),
-      detail, UserPrompts::Icon::kNone);
+  // Over the dialog only, so the window goes on painting; its Cancel leaves the lists alone.
+  m_importProgress =
+      std::make_unique<QProgressDialog>(QStringLiteral("Importing..."), QStringLiteral("Cancel"), 0, 0, this);
+  m_importProgress->setWindowTitle(QString::fromUtf8(solvane::dialog::kAppName));
+  m_importProgress->setWindowModality(Qt::WindowModal);
+  m_importProgress->setAutoClose(false);
+  m_importProgress->setAutoReset(false);
+  m_importProgress->setMinimumDuration(0);
+  connect(m_importProgress.get(), &QProgressDialog::canceled, this, [this] { m_logic.cancelImport(); });
+  m_importProgress->show();
+}
+
+void CDB_Conv_SolvaneDlg::showTable(std::shared_ptr<const solvane::TableFindings> findings) {
+  if (findings) m_rowMarks->adoptOnNextChange(std::move(findings));
+  m_model.reload();
+  emit tableReloaded();
+}
+
+QString CDB_Conv_SolvaneDlg::total() const { return utf8(m_logic.total()); }
+QString CDB_Conv_SolvaneDlg::converted() const { return utf8(m_logic.converted()); }
+QString CDB_Conv_SolvaneDlg::normalPath() const { return pathField(m_logic.normalPath()); }
+QString CDB_Conv_SolvaneDlg::autodoriaPath() const { return pathField(m_logic.autodoriaPath()); }
+QString CDB_Conv_SolvaneDlg::outputFolder() const { return toQString(m_logic.outputFolder()); }
+
+void CDB_Conv_SolvaneDlg::OnOpenNormal() { m_logic.OnOpenNormal(); }
+void CDB_Conv_SolvaneDlg::OnOpenAutodoria() { m_logic.OnOpenAutodoria(); }
+bool CDB_Conv_SolvaneDlg::OnLoad() { return m_logic.OnLoad(); }
+void CDB_Conv_SolvaneDlg::OnConvert() { m_logic.OnConvert(); }
+void CDB_Conv_SolvaneDlg::OnAbout() { m_logic.OnAbout(); }
+void CDB_Conv_SolvaneDlg::OnImport() { m_logic.OnImport(); }
+void CDB_Conv_SolvaneDlg::OnMap() { m_mapLink->openMap(); }
+
+void CDB_Conv_SolvaneDlg::takeFiles(const QStringList& paths) {
+  std::vector<std::filesystem::path> files;
+  for (const QString& path : paths) files.push_back(toFsPath(path));
+  m_logic.takeFiles(files);
 }
 
 void CDB_Conv_SolvaneDlg::dragEnterEvent(QDragEnterEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
   const bool files =
       !urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl& u) { return u.isLocalFile(); });
-  if (files && !m_running) event->acceptProposedAction();
+  if (files && m_logic.acceptsDrop()) event->acceptProposedAction();
 }
 
 void CDB_Conv_SolvaneDlg::dropEvent(QDropEvent* event) {
@@ -338,189 +326,15 @@ void CDB_Conv_SolvaneDlg::dropEvent(QDropEvent* event) {
   for (const QUrl& url : event->mimeData()->urls()) {
     if (url.isLocalFile()) paths.push_back(url.toLocalFile());
   }
-  if (paths.isEmpty() || m_running) return;
+  if (paths.isEmpty() || !m_logic.acceptsDrop()) return;
   event->acceptProposedAction();
   takeFiles(paths);
 }
 
-void CDB_Conv_SolvaneDlg::OnOpenNormal() {
-  m_strNormalPath = chooseSource(kDefaultNormalName);
-  UpdateData();
-}
-
-void CDB_Conv_SolvaneDlg::OnOpenAutodoria() {
-  // Allowed during a run: the worker took everything it needs when it started.
-  m_strAutodoriaPath = chooseSource(kDefaultAutodoriaName);
-  UpdateData();
-}
-
-// What a Conversion's load worker hands to the UI thread.
-struct CDB_Conv_SolvaneDlg::LoadedTable {
-  solvane::CameraTable table;
-  solvane::LoadResult result;
-  std::filesystem::path folder;                            // the output folder at the click
-  std::shared_ptr<const solvane::TableFindings> findings;  // of the sorted table
-};
-
-void CDB_Conv_SolvaneDlg::showLoad(const solvane::LoadResult& result) {
-  m_model.reload();
-  if (result.total) {
-    m_strTotal = QString::number(*result.total);
-    m_strConverted = QStringLiteral("0");
-  }
-  UpdateData();
-  emit tableReloaded();
-}
-
-bool CDB_Conv_SolvaneDlg::OnLoad() {
-  // A run owns the table from its click to its end.
-  if (m_running) return false;
-  const solvane::LoadResult result =
-      solvane::loadSources(m_List, solvane::SourcePaths{toFsPath(m_strNormalPath), toFsPath(m_strAutodoriaPath)});
-  showLoad(result);
-  if (result.error) {
-    m_prompts.message(this, fromLocal8Bit(result.error->message), fromLocal8Bit(result.error->detail),
-                      UserPrompts::Icon::kNone);
-    return false;
-  }
-  return true;
-}
-
-void CDB_Conv_SolvaneDlg::setRunButtonsEnabled(bool enabled) {
-  m_btnOpen.setEnabled(enabled);
-  m_btnConvert.setEnabled(enabled);
-  m_btnOK.setEnabled(enabled);
-}
-
-void CDB_Conv_SolvaneDlg::OnConvert() {
-  if (m_running) return;
-  m_running = true;
-  const std::uint64_t run = ++m_run;
-  m_cancel.store(false);
-  setRunButtonsEnabled(false);
-  // Loading and sorting a million rows takes longer than a UI pause may, so both run on a
-  // worker into a table of their own; the paths and the output folder are taken now, so the
-  // Autodoria Open button may stay enabled.
-  m_worker.reset(QThread::create([this, run,
-                                  paths = solvane::SourcePaths{toFsPath(m_strNormalPath), toFsPath(m_strAutodoriaPath)},
-                                  folder = toFsPath(outputFolder())] {
-    auto loaded = std::make_shared<LoadedTable>();
-    loaded->folder = folder;
-    loaded->result = solvane::loadSources(loaded->table, paths);
-    // A failed load is shown as it stands, unsorted; a cancelled one is not shown at all.
-    if (loaded->result.ok() && !m_cancel.load()) loaded->table.sortByLatitude();
-    // The quality findings of the sorted table, here rather than on the UI thread, where a
-    // million rows would hold the dialog still for a second.
-    if (loaded->result.ok() && !m_cancel.load()) {
-      loaded->findings = std::make_shared<const solvane::TableFindings>(solvane::TableFindings::build(loaded->table));
-    }
-    QMetaObject::invokeMethod(
-        this, [this, run, loaded] { finishLoad(run, loaded); }, Qt::QueuedConnection);
-  }));
-  m_worker->start();
-}
-
-void CDB_Conv_SolvaneDlg::finishLoad(std::uint64_t run, const std::shared_ptr<LoadedTable>& loaded) {
-  // A run cancelled by closing the dialog has nothing more to say.
-  if (!m_running || run != m_run || !m_worker) return;
-  m_worker->wait();
-  m_worker.reset();
-
-  m_List = std::move(loaded->table);
-  m_rowMarks->adoptOnNextChange(std::move(loaded->findings));
-  showLoad(loaded->result);
-  // A list that failed to load is not converted: half a list would make a database that
-  // silently lacks cameras.
-  if (const auto& error = loaded->result.error) {
-    m_prompts.message(this, fromLocal8Bit(error->message), fromLocal8Bit(error->detail), UserPrompts::Icon::kNone);
-    endRun();
-    emit loadFinished(false);
-    return;
-  }
-  if (m_List.rowCount() == 0) {
-    endRun();
-    emit loadFinished(false);
-    return;
-  }
-  startEncoding(loaded->folder);
-  emit loadFinished(true);
-}
-
-void CDB_Conv_SolvaneDlg::endRun() {
-  setRunButtonsEnabled(true);
-  m_running = false;
-}
-
-void CDB_Conv_SolvaneDlg::startEncoding(const std::filesystem::path& folder) {
-  m_Header = solvane::makeHeader(solvane::utcToday());
-  const solvane::RandomBytes random(solvane::freshSeed());
-  m_RandomBlock = random.block();
-
-  const std::uint64_t run = m_run;
-  // The worker gets copies of everything but the table, which nothing changes while
-  // m_running holds; the paths it never sees.
-  m_worker.reset(QThread::create([this, run, folder, header = m_Header, block = m_RandomBlock, random] {
-    ProgressThrottle throttle;
-    const solvane::ProgressFn progress = [this, run, &throttle](std::size_t records) {
-      if (!throttle.due(ProgressThrottle::Clock::now())) return;
-      QMetaObject::invokeMethod(
-          this, [this, run, records] { showProgress(run, records); }, Qt::QueuedConnection);
-    };
-    solvane::ConversionResult result =
-        solvane::convertTable(m_List, folder, header, block, random, progress, &m_cancel);
-    QMetaObject::invokeMethod(
-        this, [this, run, result = std::move(result)] { finishConversion(run, result); }, Qt::QueuedConnection);
-  }));
-  m_worker->start();
-  emit conversionStarted();
-}
-
-void CDB_Conv_SolvaneDlg::showProgress(std::uint64_t run, std::size_t records) {
-  if (!m_running || run != m_run) return;
-  m_strConverted = QString::number(records);
-  UpdateData();
-}
-
-void CDB_Conv_SolvaneDlg::finishConversion(std::uint64_t run, const solvane::ConversionResult& result) {
-  // A run cancelled by closing the dialog has nothing more to say.
-  if (!m_running || run != m_run || !m_worker) return;
-  m_worker->wait();
-  m_worker.reset();
-
-  using solvane::ConversionStatus;
-  const bool converted = result.status == ConversionStatus::kConverted;
-  if (converted || result.status == ConversionStatus::kWriteFailed) {
-    m_strConverted = QString::number(result.recordsWritten);
-    UpdateData();
-  }
-  if (converted) {
-    m_prompts.message(this, fromLocal8Bit(result.message), {}, UserPrompts::Icon::kNone);
-  } else if (result.status != ConversionStatus::kCancelled) {
-    m_prompts.message(this, fromLocal8Bit(result.message), fromLocal8Bit(result.detail), UserPrompts::Icon::kError);
-  }
-  endRun();
-  emit conversionFinished(converted);
-}
-
-void CDB_Conv_SolvaneDlg::cancelConversion() {
-  if (!m_worker) return;
-  // The worker stops at its next check and writes nothing; a write already under way
-  // finishes, and the file appears whole or not at all.
-  m_cancel.store(true);
-  m_worker->wait();
-  m_worker.reset();
-  m_running = false;
-  setRunButtonsEnabled(true);
-}
-
 void CDB_Conv_SolvaneDlg::done(int result) {
-  cancelConversion();
+  m_logic.cancelConversion();
   QDialog::done(result);
 }
-
-void CDB_Conv_SolvaneDlg::OnAbout() { m_prompts.about(this); }
-
-void CDB_Conv_SolvaneDlg::OnMap() { m_mapLink->openMap(); }
 
 #ifdef Q_OS_WIN
 void CDB_Conv_SolvaneDlg::showEvent(QShowEvent* event) {
@@ -528,7 +342,7 @@ void CDB_Conv_SolvaneDlg::showEvent(QShowEvent* event) {
   if (m_systemMenuReady) return;
   m_systemMenuReady = true;
   if (HMENU menu = ::GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {
-    const std::wstring text = QString::fromLatin1(kAboutMenuText).toStdWString();
+    const std::wstring text = QString::fromUtf8(kAboutMenuText).toStdWString();
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_STRING, kIdmAboutBox, text.c_str());
   }

@@ -1,10 +1,8 @@
-// The main dialog: the two source lists, the camera table, the counts and the conversion.
-//
-// The members are the truth; the fields only show them (UpdateData). A conversion loads and
-// sorts into a table of its own on a worker thread, hands that table to the UI thread (a
-// move, so showing a million rows costs no pause), then encodes and writes on a second
-// worker that only reads the camera table. Workers report back through queued calls, so no
-// widget or member is touched from a worker.
+// The main dialog in Qt: the widgets, their layout, the table model and the map link. The
+// dialog's state and commands live in solvane::dialog::Controller (dialog/dialog_logic.h);
+// this class shows its members (UpdateData), answers its View, Prompts and Post, and turns
+// clicks, keys and drops into its commands. The controller's workers reach the dialog only
+// through queued calls, so no widget is touched from a worker.
 #pragma once
 
 #include <QAction>
@@ -12,19 +10,17 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
-#include <QThread>
-#include <atomic>
-#include <cstdint>
 #include <filesystem>
 #include <memory>
 
-#include "table/camera_table.h"
 #include "app/camera_table_model.h"
-#include "convert/conversion.h"
 #include "convert/database_file.h"
-#include "load/load_command.h"
+#include "dialog/dialog_logic.h"
+#include "dialog/dialog_texts.h"
+#include "table/camera_table.h"
 
 namespace solvane::map {
 class MapLink;
@@ -38,9 +34,9 @@ class UserPrompts;
 class CDB_Conv_SolvaneDlg : public QDialog {
   Q_OBJECT
  public:
-  static constexpr const char* kTitle = "Corlan DB Solvane [2016.03.02]";
-  static constexpr const char* kDefaultNormalName = "Solvane.txt";
-  static constexpr const char* kDefaultAutodoriaName = "Autodoria.txt";
+  static constexpr const char* kTitle = solvane::dialog::kTitle;
+  static constexpr const char* kDefaultNormalName = solvane::dialog::kDefaultNormalName;
+  static constexpr const char* kDefaultAutodoriaName = solvane::dialog::kDefaultAutodoriaName;
 
   explicit CDB_Conv_SolvaneDlg(solvane::gui::UserPrompts& prompts, QWidget* parent = nullptr);
   ~CDB_Conv_SolvaneDlg() override;
@@ -63,7 +59,7 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   void takeFiles(const QStringList& paths);
 
   // State and controls, for the tests and for features built on the dialog.
-  [[nodiscard]] const solvane::CameraTable& table() const noexcept { return m_List; }
+  [[nodiscard]] const solvane::CameraTable& table() const noexcept { return m_logic.table(); }
   [[nodiscard]] solvane::gui::CameraTableModel& tableModel() noexcept { return m_model; }
   [[nodiscard]] QTableView& tableView() noexcept { return m_ListView; }
   [[nodiscard]] QPushButton& openNormalButton() noexcept { return m_btnOpen; }
@@ -81,20 +77,24 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   [[nodiscard]] QPushButton& mapButton() noexcept { return m_btnMap; }
   [[nodiscard]] QAction& mapAction() noexcept { return m_mapAction; }
   [[nodiscard]] QAction& importAction() noexcept { return m_importAction; }
+  // The progress line of an import on its worker, with Cancel; null when none runs.
+  [[nodiscard]] QProgressDialog* importProgress() noexcept { return m_importProgress.get(); }
   [[nodiscard]] solvane::map::MapLink& mapLink() noexcept { return *m_mapLink; }
   [[nodiscard]] solvane::map::RowMarks& rowMarks() noexcept { return *m_rowMarks; }
-  [[nodiscard]] const QString& total() const noexcept { return m_strTotal; }
-  [[nodiscard]] const QString& converted() const noexcept { return m_strConverted; }
-  [[nodiscard]] const QString& normalPath() const noexcept { return m_strNormalPath; }
-  [[nodiscard]] const QString& autodoriaPath() const noexcept { return m_strAutodoriaPath; }
-  [[nodiscard]] const solvane::Header& header() const noexcept { return m_Header; }
-  [[nodiscard]] const solvane::RandomBlock& randomBlock() const noexcept { return m_RandomBlock; }
+  [[nodiscard]] QString total() const;
+  [[nodiscard]] QString converted() const;
+  [[nodiscard]] QString normalPath() const;
+  [[nodiscard]] QString autodoriaPath() const;
+  [[nodiscard]] const solvane::Header& header() const noexcept { return m_logic.header(); }
+  [[nodiscard]] const solvane::RandomBlock& randomBlock() const noexcept { return m_logic.randomBlock(); }
   // Where the next file is written: the folder of the source file chosen last, or the
   // current directory before any choice.
   [[nodiscard]] QString outputFolder() const;
   // From the Conversion click (the load included) until the run's closing message has been
   // dismissed, or until a load that ends the run has been shown.
-  [[nodiscard]] bool isConverting() const noexcept { return m_running; }
+  [[nodiscard]] bool isConverting() const noexcept { return m_logic.isConverting(); }
+  // The dialog's logic, for features built on the dialog.
+  [[nodiscard]] solvane::dialog::Controller& logic() noexcept { return m_logic; }
 
  signals:
   // The camera table was reloaded (and, for a conversion, sorted); the model is current.
@@ -107,6 +107,8 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   void conversionStarted();
   // A run has ended and its message was dismissed; the buttons are enabled again.
   void conversionFinished(bool converted);
+  // An import has ended (`imported`: the lists were written) and its message was dismissed.
+  void importFinished(bool imported);
 
  protected:
   // Closing during a run cancels the run and waits for the worker before the dialog goes.
@@ -119,36 +121,27 @@ class CDB_Conv_SolvaneDlg : public QDialog {
 #endif
 
  private:
+  class QtView;
+  class QtPrompts;
+
   // Members to fields.
   void UpdateData();
   void placeControls();
-  void setRunButtonsEnabled(bool enabled);
-  QString chooseSource(const char* defaultName);
-  void setSource(QString& member, const QString& path);
-  void importFiles(const QStringList& paths);
-  struct LoadedTable;
-  // Counts, fields and model after a load into m_List.
-  void showLoad(const solvane::LoadResult& result);
-  void finishLoad(std::uint64_t run, const std::shared_ptr<LoadedTable>& loaded);
-  void startEncoding(const std::filesystem::path& folder);
-  void endRun();
-  void showProgress(std::uint64_t run, std::size_t records);
-  void finishConversion(std::uint64_t run, const solvane::ConversionResult& result);
-  void cancelConversion();
+  void setButtons(const solvane::dialog::ButtonStates& states);
+  void showTable(std::shared_ptr<const solvane::TableFindings> findings);
+  void showImportProgress(bool running);
 
   solvane::gui::UserPrompts& m_prompts;
+  std::unique_ptr<QtView> m_view;
+  std::unique_ptr<QtPrompts> m_promptsAdapter;
+  // The members the description names (m_List, m_strTotal, m_Header, ...) are the
+  // controller's; it is declared before every widget that shows them.
+  solvane::dialog::Controller m_logic;
 
   QIcon m_hIcon;
-  solvane::CameraTable m_List;
-  QString m_strTotal;
   QPushButton m_btnOpen;
   QPushButton m_btnConvert;
   QPushButton m_btnOK;
-  solvane::Header m_Header{};
-  solvane::RandomBlock m_RandomBlock{};
-  QString m_strConverted;
-  QString m_strNormalPath;
-  QString m_strAutodoriaPath;
 
   QLabel m_lblNormal;
   QLabel m_lblAutodoria;
@@ -166,13 +159,9 @@ class CDB_Conv_SolvaneDlg : public QDialog {
   QAction m_importAction;
   std::unique_ptr<solvane::map::RowMarks> m_rowMarks;
   std::unique_ptr<solvane::map::MapLink> m_mapLink;
+  std::unique_ptr<QProgressDialog> m_importProgress;
 
-  QString m_outputFolder;  // empty until a source file is chosen
-  bool m_running = false;
   bool m_systemMenuReady = false;
-  std::uint64_t m_run = 0;  // tells a cancelled run's late reports from the current run's
-  std::atomic<bool> m_cancel{false};
-  std::unique_ptr<QThread> m_worker;
 };
 
 }  // namespace solvane::gui

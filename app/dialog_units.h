@@ -5,13 +5,13 @@
 
 #include <QRect>
 
+#include "dialog/dialog_template.h"
+
 class QFont;
 
 namespace solvane::gui {
 
-struct DialogRect {
-  int x, y, width, height;
-};
+using solvane::dialog::DialogRect;
 
 class DialogUnits {
  public:

@@ -7,8 +7,16 @@
 
 namespace solvane::gui {
 
+QString importFilter() {
+  QStringList patterns;
+  for (const char* pattern : solvane::dialog::kImportPatterns) patterns.push_back(QString::fromUtf8(pattern));
+  return QStringLiteral("%1 (%2);;%3 (%4)")
+      .arg(QString::fromUtf8(solvane::dialog::kImportFilterName), patterns.join(QLatin1Char(' ')),
+           QString::fromUtf8(solvane::dialog::kAllFilesName), QString::fromUtf8(solvane::dialog::kAllFilesPattern));
+}
+
 void configureMessageBox(QMessageBox& box, const QString& text, const QString& detail, UserPrompts::Icon icon) {
-  box.setWindowTitle(QString::fromLatin1(kAppName));
+  box.setWindowTitle(QString::fromUtf8(kAppName));
   box.setIcon(icon == UserPrompts::Icon::kError ? QMessageBox::Critical : QMessageBox::NoIcon);
   box.setTextFormat(Qt::PlainText);
   box.setText(text);
@@ -21,7 +29,7 @@ void configureSourcePicker(QFileDialog& picker, const QString& defaultName, cons
   picker.setAcceptMode(QFileDialog::AcceptOpen);
   picker.setFileMode(QFileDialog::ExistingFile);
   // Qt reads the pattern from the parentheses of the shown text, so the two agree.
-  picker.setNameFilter(QString::fromLatin1(kSourceFilter));
+  picker.setNameFilter(QString::fromUtf8(kSourceFilter));
   if (!folder.isEmpty()) picker.setDirectory(folder);
   picker.selectFile(defaultName);
 }
@@ -42,10 +50,10 @@ QString WidgetPrompts::openSourceFile(QWidget* parent, const QString& defaultNam
 
 QStringList WidgetPrompts::openImportFiles(QWidget* parent, const QString& folder) {
   QFileDialog picker(parent);
-  picker.setWindowTitle(QStringLiteral("Import camera data"));
+  picker.setWindowTitle(QString::fromUtf8(solvane::dialog::kImportPickerTitle));
   picker.setAcceptMode(QFileDialog::AcceptOpen);
   picker.setFileMode(QFileDialog::ExistingFiles);
-  picker.setNameFilter(QString::fromLatin1(kImportFilter));
+  picker.setNameFilter(importFilter());
   if (!folder.isEmpty()) picker.setDirectory(folder);
   if (picker.exec() != QDialog::Accepted) return {};
   return picker.selectedFiles();
@@ -53,7 +61,7 @@ QStringList WidgetPrompts::openImportFiles(QWidget* parent, const QString& folde
 
 bool WidgetPrompts::confirm(QWidget* parent, const QString& text, const QString& detail) {
   QMessageBox box(parent);
-  box.setWindowTitle(QString::fromLatin1(kAppName));
+  box.setWindowTitle(QString::fromUtf8(kAppName));
   box.setIcon(QMessageBox::Question);
   box.setTextFormat(Qt::PlainText);
   box.setText(text);

@@ -6,19 +6,20 @@
 #include <QString>
 #include <QStringList>
 
+#include "dialog/dialog_texts.h"
+
 class QFileDialog;
 class QMessageBox;
 class QWidget;
 
 namespace solvane::gui {
 
-inline constexpr const char* kAppName = "DB_Conv_Solvane";
-// The one filter of the source-file picker: shown text, then pattern.
-inline constexpr const char* kSourceFilter = "Text File(*.txt) ";
-inline constexpr const char* kSourcePattern = "*.txt";
-// The filters of the Import... picker.
-inline constexpr const char* kImportFilter =
-    "Camera data (*.csv *.gpx *.kml *.geojson *.json *.osm *.pbf *.bz2 *.gz);;All files (*)";
+// The fixed texts (dialog/dialog_texts.h).
+using solvane::dialog::kAppName;
+using solvane::dialog::kSourceFilter;
+using solvane::dialog::kSourcePattern;
+// The filters of the Import... picker in Qt's form: "Camera data (*.csv ...);;All files (*)".
+QString importFilter();
 
 class UserPrompts {
  public:

@@ -6,6 +6,7 @@
 
 #include "base/c_file.h"
 #include "base/source_file.h"
+#include "cli/import_progress.h"
 #include "import/import_run.h"
 
 namespace solvane::cli {
@@ -17,7 +18,8 @@ struct ImportOptions {
   std::string outputDir = ".";
   std::string bbox;
   std::string within;
-  std::int64_t type = 1, sectionType = 3;
+  std::string columns;
+  std::int64_t type = 1, redLightType = 4, sectionType = 3;
   std::optional<std::int64_t> dtype;
   bool gpxSections = false;
 };
@@ -53,6 +55,7 @@ int runImport(const ImportOptions& o) {
   request.outputDir = pathFromUtf8(o.outputDir);
   if (!o.format.empty()) request.format = importer::formatFromName(o.format);
   request.defaults.pointType = o.type;
+  request.defaults.redLightType = o.redLightType;
   request.defaults.sectionType = o.sectionType;
   request.defaults.dtype = o.dtype;
   request.gpxSections = o.gpxSections;
@@ -63,6 +66,15 @@ int runImport(const ImportOptions& o) {
                 << "\"\n";
       return 2;
     }
+  }
+  if (!o.columns.empty()) {
+    std::string error;
+    const auto columns = importer::parseCsvColumns(o.columns, error);
+    if (!columns) {
+      std::cerr << "solvane import: --columns: " << error << "\n";
+      return 2;
+    }
+    request.csvColumns = *columns;
   }
   if (!o.within.empty()) {
     const SourceRead read = readSourceFile(o.within);
@@ -77,7 +89,10 @@ int runImport(const ImportOptions& o) {
       return 1;
     }
   }
+  ImportProgressLine progress(standardErrorIsTerminal(), std::cerr);
+  request.progress = [&](const importer::ImportProgress& p) { progress.update(p); };
   const importer::ImportResult r = importer::runImport(request);
+  progress.finish();
   for (const importer::FileSummary& s : r.files) {
     std::cout << "read \"" << displayPath(s.file) << "\" (" << importer::formatName(s.format) << "): " << s.points
               << " point(s), " << s.sections << " section(s), " << s.skipped << " skipped";
@@ -109,7 +124,8 @@ Command addImportCommand(CLI::App& app) {
   auto options = std::make_shared<ImportOptions>();
   CLI::App* cmd = app.add_subcommand(
       "import",
-      "Build the two lists from Garmin POI CSV, GPX, KML, GeoJSON or OpenStreetMap (XML, PBF) files:\n"
+      "Build the two lists from CSV (with a header, or Garmin POI), GPX, KML, GeoJSON or OpenStreetMap (XML, PBF) "
+      "files:\n"
       "DIR/Solvane.txt (the points) and, when there are sections, DIR/Autodoria.txt.\n"
       "Several files are merged. Exits 0 when written; 1 when a file cannot be read or parsed, holds\n"
       "no cameras or a list cannot be written (nothing is written then); 2 on a usage error.");
@@ -120,12 +136,20 @@ Command addImportCommand(CLI::App& app) {
       ->type_name("csv|gpx|kml|geojson|osm|pbf");
   cmd->add_option("--output-dir", options->outputDir, "folder for Solvane.txt and Autodoria.txt (default: .)")
       ->type_name("DIR");
-  cmd->add_option("--type", options->type, "TYPE of points whose source has none (default 1)")->type_name("N");
+  cmd->add_option("--type", options->type,
+                  "TYPE of speed cameras (and points of unknown kind) whose source has none (default 1)")
+      ->type_name("N");
+  cmd->add_option("--red-light-type", options->redLightType,
+                  "TYPE of red-light cameras (OSM enforcement=traffic_signals) whose source has none (default 4)")
+      ->type_name("N");
   cmd->add_option("--section-type", options->sectionType, "TYPE of sections whose source has none (default 3)")
       ->type_name("N");
   cmd->add_option("--dtype", options->dtype,
                   "DTYPE where the source has none (default: 1 for a camera with a direction, else 0)")
       ->type_name("N");
+  cmd->add_option("--columns", options->columns,
+                  "CSV with a header: the columns to take, where their names are not recognised")
+      ->type_name("lon=NAME,lat=NAME,location=NAME,speed=NAME,direction=NAME");
   cmd->add_flag("--gpx-sections", options->gpxSections, "take GPX routes and tracks of exactly two points as sections");
   cmd->add_option("--bbox", options->bbox, "keep only cameras inside this box (degrees)")->type_name("W,S,E,N");
   cmd->add_option("--within", options->within, "keep only cameras inside this GeoJSON Polygon or MultiPolygon")

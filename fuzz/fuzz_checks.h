@@ -32,4 +32,8 @@ void checkRecordEncoder(std::string_view input);
 // lists that load with one row per camera and coordinate texts that read back exactly.
 void checkImport(std::string_view input);
 
+// The OpenStreetMap PBF reader on the whole input as a file: hostile blob headers, sizes that
+// lie, deflate bombs. A clean error or lists as above; libosmium's size limits bound memory.
+void checkPbf(std::string_view input);
+
 }  // namespace solvane::fuzz

@@ -9,6 +9,7 @@
 #include "convert/record_encoder.h"
 #include "fuzz/fuzz_checks.h"
 #include "import/import_run.h"
+#include "import/osm_reader.h"
 #include "load/autodoria_list.h"
 #include "load/normal_list.h"
 #include "table/camera_table.h"
@@ -23,7 +24,19 @@ void require(bool ok, const std::string& what) {
   }
 }
 
+void checkCameras(const importer::CameraSet& set);
+
 }  // namespace
+
+void checkPbf(std::string_view input) {
+  importer::CameraSet set;
+  const auto error = importer::readOsmBytes(input, "pbf", set);
+  if (error) {
+    require(!error->reason.empty(), "an error without a reason");
+    return;
+  }
+  checkCameras(set);
+}
 
 void checkImport(std::string_view input) {
   if (input.empty()) return;
@@ -39,6 +52,12 @@ void checkImport(std::string_view input) {
     require(!error->reason.empty(), "an error without a reason");
     return;
   }
+  checkCameras(set);
+}
+
+namespace {
+
+void checkCameras(const importer::CameraSet& set) {
   for (const importer::Camera& c : set.cameras()) {
     require(inRange(c.at.scaledLon, c.at.scaledLat), "a camera out of range was kept");
     require(scaleCoordinate(std::string_view(c.at.lon)) == c.at.scaledLon &&
@@ -66,5 +85,7 @@ void checkImport(std::string_view input) {
     require(!table.cell(r, kX2).empty(), "a section row without its end point");
   }
 }
+
+}  // namespace
 
 }  // namespace solvane::fuzz

@@ -221,9 +221,13 @@ std::optional<std::vector<Region::Polygon>> readArea(std::string_view json, std:
 
 void CameraSet::add(Camera camera, std::string_view where) {
   const auto outOfRange = [](const Position& p) { return !inRange(p.scaledLon, p.scaledLat); };
-  if (outOfRange(camera.at) || (camera.end && outOfRange(*camera.end))) {
+  if (outOfRange(camera.at)) {
     skip(where, "coordinates outside the range (longitude -180..180, latitude -90..90)");
     return;
+  }
+  if (camera.end && outOfRange(*camera.end)) {
+    // The conversion range-tests only a section's start and writes its end as it stands.
+    note(where, "the section's end point lies outside the range (longitude -180..180, latitude -90..90); kept");
   }
   if (!region_.contains(camera.at.lonDegrees, camera.at.latDegrees)) {
     ++outside_;
@@ -294,7 +298,8 @@ void appendLine(std::string& out, std::size_t idx, const Position& p, std::int64
   out += ',';
   out += p.lat;
   out += ',';
-  out += std::to_string(type);
+  // The normal list's loader stores the exact text "2" as "3"; "02" is read as 2 and kept.
+  out += type == 2 ? std::string("02") : std::to_string(type);
   out += ',';
   out += optionalText(c.speed);
   out += ',';
@@ -313,7 +318,8 @@ std::string normalListText(const std::vector<Camera>& cameras, const ListDefault
   std::size_t idx = 0;
   for (const Camera& c : cameras) {
     if (c.isSection()) continue;
-    appendLine(out, ++idx, c.at, c.type.value_or(defaults.pointType), c, dtypeOf(c, defaults), c.direction);
+    appendLine(out, ++idx, c.at, c.type.value_or(c.redLight ? defaults.redLightType : defaults.pointType), c,
+               dtypeOf(c, defaults), c.direction);
   }
   return out;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,7 @@ struct Camera {
   Position at;
   std::optional<Position> end;  // set: an average-speed section from `at` to `end`
   std::optional<std::int64_t> type, speed, dtype, direction, direction2;
+  bool redLight = false;  // a red-light camera: its default TYPE is ListDefaults::redLightType
   [[nodiscard]] bool isSection() const noexcept { return end.has_value(); }
 };
 
@@ -66,7 +68,8 @@ std::string textPlace(std::string_view text, std::size_t offset);
 
 // Defaults for what a format does not carry.
 struct ListDefaults {
-  std::int64_t pointType = 1;
+  std::int64_t pointType = 1;     // speed cameras and points of unknown kind
+  std::int64_t redLightType = 4;  // red-light cameras
   std::int64_t sectionType = 3;
   std::optional<std::int64_t> dtype;  // unset: 1 with a direction, 0 without
 };
@@ -85,6 +88,8 @@ class CameraSet {
   [[nodiscard]] bool inRegion(const Position& p) const noexcept { return region_.contains(p.lonDegrees, p.latDegrees); }
 
   [[nodiscard]] const std::vector<Camera>& cameras() const noexcept { return cameras_; }
+  // A camera kept, for a reader that adds to it later (a device named by a second relation).
+  [[nodiscard]] Camera& camera(std::size_t index) { return cameras_.at(index); }
   [[nodiscard]] const std::vector<std::string>& skipped() const noexcept { return skipped_; }
   [[nodiscard]] const std::vector<std::string>& notes() const noexcept { return notes_; }
   [[nodiscard]] std::size_t outside() const noexcept { return outside_; }
@@ -101,12 +106,27 @@ class CameraSet {
   // Everything of one file's reading is prefixed with its name from here on.
   void setSource(std::string name) { source_ = std::move(name); }
 
+  // How far a reading is: readers report the byte offset into the current input. `reached` is
+  // for the places met once per chunk or buffer, `tick` for those met once per record (it passes
+  // on every 256th). The hook may throw to stop the reading (a cancelled import); readers own
+  // what they hold, so nothing leaks. No reader calls it from inside a C library's callback.
+  using ProgressHook = std::function<void(std::uint64_t offset)>;
+  void setProgressHook(ProgressHook hook) { progress_ = std::move(hook); }
+  void reached(std::uint64_t offset) {
+    if (progress_) progress_(offset);
+  }
+  void tick(std::uint64_t offset) {
+    if (progress_ && (++ticks_ & 0xFF) == 0) progress_(offset);
+  }
+
  private:
   Region region_;
   std::string source_;
   std::vector<Camera> cameras_;
   std::vector<std::string> skipped_, notes_;
   std::size_t outside_ = 0;
+  ProgressHook progress_;
+  std::uint32_t ticks_ = 0;
 };
 
 // The normal list (header IDX,X,Y,TYPE,SPD,DTYPE,DIR, one line per point) and the Autodoria

@@ -138,6 +138,7 @@ std::optional<ReadError> readGeoJson(std::string_view text, CameraSet& set) {
   const auto callback = [&](int depth, Json::parse_event_t event, Json& parsed) {
     if (event == Json::parse_event_t::object_end && depth == 2 && stringMember(parsed, "type") == "Feature") {
       taker.take(parsed);
+      set.tick(0);  // nlohmann tells no offset: the count of cameras shows the progress
       return false;
     }
     return true;

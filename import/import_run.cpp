@@ -1,6 +1,7 @@
 #include "import/import_run.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 
@@ -33,13 +34,19 @@ std::string readHead(const std::filesystem::path& path) {
   return head;
 }
 
+// Thrown by the progress hook when the import is cancelled; caught in runImport only (it is
+// no std::exception, so the readers' own handlers let it pass).
+struct Cancelled {};
+
+bool isOsm(Format f) { return f == Format::kOsmXml || f == Format::kOsmPbf; }
+
 bool isPbf(std::string_view head) { return head.substr(0, 32).find("OSMHeader") != std::string_view::npos; }
 
 }  // namespace
 
 const char* formatName(Format f) noexcept {
   switch (f) {
-    case Format::kPoiCsv: return "Garmin POI CSV";
+    case Format::kPoiCsv: return "CSV";
     case Format::kGpx: return "GPX";
     case Format::kKml: return "KML";
     case Format::kGeoJson: return "GeoJSON";
@@ -89,9 +96,9 @@ std::optional<Format> detectFormat(const std::filesystem::path& path, std::strin
 }
 
 std::optional<ReadError> readInto(Format format, std::string_view bytes, const std::string& fileName, bool gpxSections,
-                                  CameraSet& set) {
+                                  CameraSet& set, const CsvColumns& csvColumns) {
   switch (format) {
-    case Format::kPoiCsv: return readPoiCsv(bytes, fileName, set);
+    case Format::kPoiCsv: return readCsv(bytes, fileName, csvColumns, set);
     case Format::kGpx: return readGpx(bytes, gpxSections, set);
     case Format::kKml: return readKml(bytes, set);
     case Format::kGeoJson: return readGeoJson(bytes, set);
@@ -101,10 +108,43 @@ std::optional<ReadError> readInto(Format format, std::string_view bytes, const s
   return ReadError{"", "unknown format"};
 }
 
-ImportResult runImport(const ImportRequest& request) {
+namespace {
+
+ImportResult importOrThrow(const ImportRequest& request) {
   ImportResult result;
   result.cameras = CameraSet(request.region);
   CameraSet& set = result.cameras;
+  // The work's size: every file's bytes, an OSM file's twice; unknown when any size is.
+  std::uint64_t total = 0;
+  for (const std::filesystem::path& file : request.files) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::is_regular_file(file, ec) ? std::filesystem::file_size(file, ec) : 0;
+    if (ec || size == 0) {
+      total = 0;
+      break;
+    }
+    const std::optional<Format> f = request.format ? request.format : detectFormat(file, readHead(file));
+    total += f && isOsm(*f) ? 2 * size : size;
+  }
+  std::uint64_t done = 0;  // the bytes of the files read completely
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point lastReport = Clock::now();
+  const auto checkCancel = [&] {
+    if (request.cancel && request.cancel->load(std::memory_order_relaxed)) throw Cancelled{};
+  };
+  const auto report = [&](std::uint64_t bytesRead) {
+    if (request.progress) request.progress({bytesRead, total, set.cameras().size()});
+  };
+  if (request.cancel || request.progress) {
+    set.setProgressHook([&](std::uint64_t offset) {
+      checkCancel();
+      const Clock::time_point now = Clock::now();
+      if (now - lastReport < std::chrono::milliseconds(100)) return;
+      lastReport = now;
+      report(total ? std::min(done + offset, total) : done + offset);
+    });
+  }
+  report(0);  // a cancel from here on is seen by the first reader's first report
   const auto fail = [&](const std::filesystem::path& file, const std::string& where, const std::string& reason) {
     result.error = "\"" + displayPath(file) + "\"" + (where.empty() ? "" : ": " + where) + ": " + reason;
     return result;
@@ -123,7 +163,7 @@ ImportResult runImport(const ImportRequest& request) {
     const std::size_t pointsBefore = set.points();
     set.setSource(displayPath(file));
     std::optional<ReadError> error;
-    if (*format == Format::kOsmXml || *format == Format::kOsmPbf) {
+    if (isOsm(*format)) {
       // Streamed from the file: an extract may be far larger than the memory it needs.
       const std::string name = lower(file.filename().string());
       const bool byName =
@@ -135,9 +175,15 @@ ImportResult runImport(const ImportRequest& request) {
         result.error = read.error->detail;
         return result;
       }
-      error = readInto(*format, read.bytes(), file.filename().string(), request.gpxSections, set);
+      error = readInto(*format, read.bytes(), file.filename().string(), request.gpxSections, set, request.csvColumns);
     }
     if (error) return fail(file, error->where, error->reason);
+    checkCancel();
+    {
+      std::error_code ec;
+      const std::uintmax_t size = std::filesystem::file_size(file, ec);
+      if (!ec) done += isOsm(*format) ? 2 * size : size;
+    }
     FileSummary s{file, *format};
     s.points = set.points() - pointsBefore;
     s.sections = set.cameras().size() - before - s.points;
@@ -146,6 +192,9 @@ ImportResult runImport(const ImportRequest& request) {
     result.files.push_back(s);
   }
   set.setSource("");
+  set.setProgressHook({});
+  report(total ? total : done);
+  checkCancel();
   if (set.cameras().empty()) {
     result.error = "no cameras to write (nothing read" + std::string(set.outside() ? " inside the region" : "") + ")";
     return result;
@@ -183,6 +232,19 @@ ImportResult runImport(const ImportRequest& request) {
   }
   result.ok = true;
   return result;
+}
+
+}  // namespace
+
+ImportResult runImport(const ImportRequest& request) {
+  try {
+    return importOrThrow(request);
+  } catch (const Cancelled&) {
+    ImportResult result;
+    result.cancelled = true;
+    result.error = "cancelled";
+    return result;
+  }
 }
 
 }  // namespace solvane::importer

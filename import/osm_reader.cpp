@@ -19,18 +19,40 @@ namespace {
 
 using Id = osmium::object_id_type;
 
+enum class Kind { kMaxspeed, kAverageSpeed, kTrafficSignals, kOther };
+
 struct Enforcement {
   Id id = 0;
-  bool average = false;
-  std::string maxspeed;
+  Kind kind = Kind::kOther;
+  std::string kindText, maxspeed;
   std::optional<Id> from, to;
   std::vector<Id> devices;
+  std::vector<Id> unnamed;     // node members with an empty role
+  std::vector<Id> wayDevices;  // devices mapped as ways or areas (gantries), not read
 };
+
+// One device may serve several kinds ("maxspeed;traffic_signals"): a section when any part is
+// average_speed, else a red-light camera when any is traffic_signals, else a speed camera.
+Kind kindOf(std::string_view value) {
+  bool maxspeed = false, signals = false, average = false;
+  while (!value.empty()) {
+    const auto semi = value.find(';');
+    std::string_view part = value.substr(0, semi);
+    while (!part.empty() && part.front() == ' ') part.remove_prefix(1);
+    while (!part.empty() && part.back() == ' ') part.remove_suffix(1);
+    maxspeed = maxspeed || part == "maxspeed";
+    signals = signals || part == "traffic_signals";
+    average = average || part == "average_speed";
+    value = semi == std::string_view::npos ? std::string_view() : value.substr(semi + 1);
+  }
+  return average ? Kind::kAverageSpeed : signals ? Kind::kTrafficSignals : maxspeed ? Kind::kMaxspeed : Kind::kOther;
+}
 
 struct MemberNode {
   bool found = false;
   bool camera = false;
-  bool used = false;
+  bool used = false;                 // written by a relation
+  std::optional<std::size_t> point;  // the point a relation wrote at it (index into the set)
   osmium::Location location;
   std::string maxspeed, direction;
 };
@@ -59,30 +81,53 @@ std::string tag(const osmium::TagList& tags, const char* key) {
   return v ? v : "";
 }
 
+// The initial great-circle bearing from a to b in whole compass degrees (0 north, clockwise).
+std::optional<std::int64_t> bearing(const osmium::Location& a, const osmium::Location& b) {
+  if (a == b) return std::nullopt;
+  constexpr double kRad = 3.14159265358979323846 / 180.0;
+  const double la1 = a.lat() * kRad, la2 = b.lat() * kRad, dl = (b.lon() - a.lon()) * kRad;
+  const double y = std::sin(dl) * std::cos(la2);
+  const double x = std::cos(la1) * std::sin(la2) - std::sin(la1) * std::cos(la2) * std::cos(dl);
+  const double deg = std::atan2(y, x) / kRad;
+  return ((std::llround(deg) % 360) + 360) % 360;
+}
+
+// The difference of two compass directions, 0..180.
+std::int64_t angleBetween(std::int64_t a, std::int64_t b) {
+  const std::int64_t d = ((a - b) % 360 + 360) % 360;
+  return d > 180 ? 360 - d : d;
+}
+
 class OsmImport {
  public:
   explicit OsmImport(CameraSet& set) : set_(set) {}
 
+  // The progress offset counts both passes: the second starts at the file's size.
   void relations(osmium::io::Reader& reader) {
     while (osmium::memory::Buffer buffer = reader.read()) {
+      set_.reached(reader.offset());
       for (const auto& r : buffer.select<osmium::Relation>()) {
         if (tag(r.tags(), "type") != "enforcement") continue;
-        const std::string kind = tag(r.tags(), "enforcement");
-        if (kind != "average_speed" && kind != "maxspeed") continue;
         Enforcement e;
         e.id = r.id();
-        e.average = kind == "average_speed";
+        e.kindText = tag(r.tags(), "enforcement");
+        e.kind = kindOf(e.kindText);
         e.maxspeed = tag(r.tags(), "maxspeed");
         for (const auto& m : r.members()) {
-          if (m.type() != osmium::item_type::node) continue;
+          if (m.type() != osmium::item_type::node) {
+            if (m.role() == std::string_view("device")) e.wayDevices.push_back(m.ref());
+            continue;
+          }
           const std::string_view role = m.role();
           if (role == "from" && !e.from) e.from = m.ref();
           if (role == "to" && !e.to) e.to = m.ref();
           if (role == "device") e.devices.push_back(m.ref());
+          if (role.empty()) e.unnamed.push_back(m.ref());
         }
         if (e.from) needed_.push_back(*e.from);
         if (e.to) needed_.push_back(*e.to);
         needed_.insert(needed_.end(), e.devices.begin(), e.devices.end());
+        needed_.insert(needed_.end(), e.unnamed.begin(), e.unnamed.end());
         enforcements_.push_back(std::move(e));
       }
     }
@@ -92,6 +137,7 @@ class OsmImport {
 
   void nodes(osmium::io::Reader& reader) {
     while (osmium::memory::Buffer buffer = reader.read()) {
+      set_.reached(reader.file_size() + reader.offset());
       for (const auto& n : buffer.select<osmium::Node>()) {
         const bool camera = std::string_view(n.tags().get_value_by_key("highway", "")) == "speed_camera";
         const bool member = !needed_.empty() && std::binary_search(needed_.begin(), needed_.end(), n.id());
@@ -120,24 +166,25 @@ class OsmImport {
   }
 
  private:
-  void speedAndDirection(Camera& c, const std::string& maxspeed, const std::string& direction,
-                         const std::string& where) {
-    if (!maxspeed.empty()) {
-      std::string note;
-      c.speed = maxspeedKmh(maxspeed, note);
-      if (!note.empty()) set_.note(where, note);
-    }
-    if (!direction.empty()) {
-      c.direction = directionFromText(direction);
-      if (!c.direction) {
-        set_.note(where, direction == "forward" || direction == "backward" || direction == "both"
-                             ? "direction \"" + direction + "\" depends on the way's direction, left empty"
-                             : "direction \"" + direction + "\" is neither degrees nor a compass point, left empty");
-      }
-    }
+  void speed(Camera& c, const std::string& maxspeed, const std::string& where) {
+    if (maxspeed.empty()) return;
+    std::string note;
+    c.speed = maxspeedKmh(maxspeed, note);
+    if (!note.empty()) set_.note(where, note);
   }
 
-  void addCamera(const osmium::Location& l, const std::string& maxspeed, const std::string& direction,
+  std::optional<std::int64_t> direction(const std::string& direction, const std::string& where) {
+    if (direction.empty()) return std::nullopt;
+    const std::optional<std::int64_t> d = directionFromText(direction);
+    if (!d) {
+      set_.note(where, direction == "forward" || direction == "backward" || direction == "both"
+                           ? "direction \"" + direction + "\" depends on the way's direction, left empty"
+                           : "direction \"" + direction + "\" is neither degrees nor a compass point, left empty");
+    }
+    return d;
+  }
+
+  void addCamera(const osmium::Location& l, const std::string& maxspeed, const std::string& dir,
                  const std::string& where) {
     auto p = position(l);
     if (!p) {
@@ -150,19 +197,20 @@ class OsmImport {
       set_.add(std::move(c), where);  // counted as outside, without notes about its tags
       return;
     }
-    speedAndDirection(c, maxspeed, direction, where);
+    speed(c, maxspeed, where);
+    c.direction = direction(dir, where);
     set_.add(std::move(c), where);
   }
 
-  const MemberNode* member(std::optional<Id> id, const std::string& where, std::string_view role) {
-    if (!id) return nullptr;
-    const auto it = members_.find(*id);
+  // The member node when it is in the file with a location; else a note says why not.
+  const MemberNode* member(Id id, const std::string& where, std::string_view role) {
+    const auto it = members_.find(id);
     if (it == members_.end() || !it->second.found) {
-      set_.skip(where, std::string(role) + " node " + std::to_string(*id) + " is not in the file");
+      set_.note(where, std::string(role) + " node " + std::to_string(id) + " is not in the file");
       return nullptr;
     }
     if (!it->second.location.valid()) {
-      set_.skip(where, std::string(role) + " node " + std::to_string(*id) + " has no location");
+      set_.note(where, std::string(role) + " node " + std::to_string(id) + " has no location");
       return nullptr;
     }
     return &it->second;
@@ -170,51 +218,107 @@ class OsmImport {
 
   void relation(const Enforcement& e) {
     const std::string where = "relation " + std::to_string(e.id);
-    const std::optional<Id> startId =
-        e.from ? e.from : (e.devices.empty() ? std::nullopt : std::optional<Id>(e.devices.front()));
-    const std::optional<Id> endId =
-        e.to ? e.to : (e.devices.empty() ? std::nullopt : std::optional<Id>(e.devices.back()));
-    const bool section = e.average || e.to;
-    Camera c;
-    const MemberNode* device = nullptr;
-    if (!e.devices.empty()) {
-      const auto it = members_.find(e.devices.front());
-      if (it != members_.end() && it->second.found) device = &it->second;
+    if (e.kind == Kind::kOther) {
+      set_.note(where, "enforcement=" + (e.kindText.empty() ? std::string("(none)") : e.kindText) +
+                           " is no camera kind read here; its camera nodes stand alone");
+      return;
     }
-    if (section) {
-      if (!startId || !endId) {
-        set_.skip(where, "no from, to or device member node");
-        return;
+    for (const Id id : e.wayDevices) {
+      set_.note(where, "device way " + std::to_string(id) + " is not read (only device nodes are)");
+    }
+    // Devices: the `device` members; a camera node given with an empty role is taken as one.
+    std::vector<Id> devices = e.devices;
+    for (const Id id : e.unnamed) {
+      const auto it = members_.find(id);
+      if (it != members_.end() && it->second.found && it->second.camera) {
+        set_.note(where, "node " + std::to_string(id) + " has an empty role; a camera, so taken as a device");
+        devices.push_back(id);
       }
-      const MemberNode* a = member(startId, where, e.from ? "from" : "device");
-      if (!a) return;
-      const MemberNode* b = member(endId, where, e.to ? "to" : "device");
-      if (!b) return;
-      if (*startId == *endId) {
-        set_.skip(where, "its start and end are the same node " + std::to_string(*startId));
-        return;
-      }
-      c.at = *position(a->location);
-      c.end = *position(b->location);
+    }
+    const MemberNode* from = e.from ? member(*e.from, where, "from") : nullptr;
+    const MemberNode* to = e.to ? member(*e.to, where, "to") : nullptr;
+    std::vector<std::pair<Id, const MemberNode*>> found;
+    for (const Id id : devices) {
+      if (const MemberNode* m = member(id, where, "device")) found.emplace_back(id, m);
+    }
+    if (e.kind == Kind::kAverageSpeed) {
+      section(e, where, from, to, found);
     } else {
-      const std::optional<Id> at = e.devices.empty() ? e.from : std::optional<Id>(e.devices.front());
-      if (!at) {
-        set_.skip(where, "no device or from member node");
-        return;
-      }
-      const MemberNode* a = member(at, where, e.devices.empty() ? "from" : "device");
-      if (!a) return;
-      c.at = *position(a->location);
+      points(e, where, from, to, found);
     }
-    const std::string maxspeed = !e.maxspeed.empty() ? e.maxspeed : device ? device->maxspeed : std::string();
-    speedAndDirection(c, maxspeed, device && !section ? device->direction : std::string(), where);
+  }
+
+  void section(const Enforcement& e, const std::string& where, const MemberNode* from, const MemberNode* to,
+               const std::vector<std::pair<Id, const MemberNode*>>& devices) {
+    const MemberNode* a = e.from ? from : (devices.empty() ? nullptr : devices.front().second);
+    const MemberNode* b = e.to ? to : (devices.empty() ? nullptr : devices.back().second);
+    if (!a || !b) {
+      set_.note(where,
+                "an average-speed section needs a start (from, else a device) and an end (to, else a "
+                "device) in the file; its camera nodes stand alone");
+      return;
+    }
+    if (a == b || a->location == b->location) {
+      set_.note(where, "its start and end are the same place; its camera nodes stand alone");
+      return;
+    }
+    Camera c;
+    c.at = *position(a->location);
+    c.end = *position(b->location);
+    speed(c,
+          !e.maxspeed.empty() ? e.maxspeed
+          : devices.empty()   ? std::string()
+                              : devices.front().second->maxspeed,
+          where);
     const std::size_t before = set_.cameras().size();
     set_.add(std::move(c), where);
     if (set_.cameras().size() == before) return;  // out of range or outside: its cameras stand alone
+    for (const auto& [id, m] : devices) members_[id].used = true;
     for (const std::optional<Id>& id : {e.from, e.to}) {
       if (id) members_[*id].used = true;
     }
-    for (const Id id : e.devices) members_[id].used = true;
+  }
+
+  // maxspeed and traffic_signals: a point at each device (none: at `from`); `from` -> `to` gives
+  // the direction of travel.
+  void points(const Enforcement& e, const std::string& where, const MemberNode* from, const MemberNode* to,
+              std::vector<std::pair<Id, const MemberNode*>> devices) {
+    if (devices.empty()) {
+      if (!from) {
+        set_.note(where, "no device or from node in the file; its camera nodes stand alone");
+        return;
+      }
+      if (!e.devices.empty()) set_.note(where, "no device in the file: the camera is put at from");
+      devices.emplace_back(*e.from, from);
+    }
+    for (const auto& [id, m] : devices) {
+      std::optional<std::int64_t> dir;
+      if (from && to) dir = bearing(from->location, to->location);
+      if (!dir && !m->direction.empty()) dir = direction(m->direction, where);
+      if (!dir && from && from != m) dir = bearing(from->location, m->location);
+      if (!dir && to && to != m) dir = bearing(m->location, to->location);
+      MemberNode& node = members_[id];
+      if (node.point) {
+        // A device of two relations is written once; opposite directions make it warn both ways.
+        Camera& c = set_.camera(*node.point);
+        if (dir && c.direction && angleBetween(*dir, *c.direction) > 135) {
+          c.dtype = 2;
+        } else if (dir != c.direction) {
+          set_.note(where, "node " + std::to_string(id) +
+                               " is a device of an earlier relation too; written once, as that one says");
+        }
+        continue;
+      }
+      Camera c;
+      c.at = *position(m->location);
+      c.redLight = e.kind == Kind::kTrafficSignals;
+      speed(c, !e.maxspeed.empty() ? e.maxspeed : m->maxspeed, where);
+      c.direction = dir;
+      const std::size_t before = set_.cameras().size();
+      set_.add(std::move(c), where);
+      node.used = true;  // kept, or counted as outside or skipped: either way not again alone
+      if (set_.cameras().size() > before) node.point = before;
+    }
   }
 
   CameraSet& set_;

@@ -79,6 +79,7 @@ std::optional<ReadError> readPoiCsv(std::string_view text, std::string_view file
     } else if (c == '\n') {
       ++line;
       finishRecord();
+      set.tick(i);
     } else if (c != '\r') {
       field += c;
     }

@@ -33,7 +33,8 @@ class XmlReader {
  public:
   virtual ~XmlReader() = default;
 
-  std::optional<ReadError> run(std::string_view text, std::string_view rootName, std::string_view formatName) {
+  std::optional<ReadError> run(std::string_view text, std::string_view rootName, std::string_view formatName,
+                               CameraSet& set) {
     root_ = rootName;
     format_ = formatName;
     std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate(nullptr), &XML_ParserFree);
@@ -56,6 +57,7 @@ class XmlReader {
                          std::string("not well-formed XML (") + XML_ErrorString(XML_GetErrorCode(parser_)) + ")"};
       }
       done += n;
+      set.reached(done);  // between chunks: never from inside expat's callbacks
     } while (done < text.size());
     if (error_) return error_;
     return std::nullopt;
@@ -304,12 +306,12 @@ class KmlReader final : public XmlReader {
 
 std::optional<ReadError> readGpx(std::string_view text, bool routesAsSections, CameraSet& set) {
   GpxReader reader(routesAsSections, set);
-  return reader.run(text, "gpx", "GPX");
+  return reader.run(text, "gpx", "GPX", set);
 }
 
 std::optional<ReadError> readKml(std::string_view text, CameraSet& set) {
   KmlReader reader(set);
-  return reader.run(text, "kml", "KML");
+  return reader.run(text, "kml", "KML", set);
 }
 
 }  // namespace solvane::importer

@@ -1,10 +1,12 @@
 // `solvane import` as a user runs it: what it prints, its exit statuses, and that a failed run
 // leaves the output folder exactly as it was.
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "cli/import_progress.h"
 #include "tests/solvane_process.h"
 
 namespace solvane::testing {
@@ -20,14 +22,14 @@ TEST(ImportCli, MergesFilesWritesBothListsAndConvertAndCheckTakeThem) {
   const Outcome r = runSolvane({"import", fixture("csv_quotes@50.csv"), fixture("kml_placemarks.kml"),
                                 fixture("osm_cameras.osm"), "--output-dir", dir.string()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("(Garmin POI CSV): 3 point(s), 0 section(s), 3 skipped"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("(CSV): 3 point(s), 0 section(s), 3 skipped"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("(KML): 2 point(s), 1 section(s), 3 skipped"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("(OpenStreetMap XML): 5 point(s), 2 section(s), 2 skipped"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("skipped: " + fixture("osm_cameras.osm") + ", relation 101: to node 999 is not in the file"),
+  EXPECT_NE(r.out.find("(OpenStreetMap XML): 6 point(s), 1 section(s), 0 skipped"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("note: " + fixture("osm_cameras.osm") + ", relation 101: to node 999 is not in the file"),
             std::string::npos)
       << r.out;
-  EXPECT_NE(r.out.find("Solvane.txt\" (10 point(s))"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("Autodoria.txt\" (3 section(s))"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Solvane.txt\" (11 point(s))"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Autodoria.txt\" (2 section(s))"), std::string::npos) << r.out;
   const std::string normal = readAll(dir / "Solvane.txt");
   EXPECT_EQ(normal.substr(0, 28), "IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n");
   EXPECT_NE(normal.find("\r\n4,127.1,37.1,1,30,0,\r\n"), std::string::npos) << normal;  // KML after CSV
@@ -35,7 +37,7 @@ TEST(ImportCli, MergesFilesWritesBothListsAndConvertAndCheckTakeThem) {
   const Outcome check = runSolvane(
       {"check", "--normal", (dir / "Solvane.txt").string(), "--autodoria", (dir / "Autodoria.txt").string()});
   // The lists load whole; check may still report the sources' own data (a DTYPE 2 without DIR).
-  EXPECT_NE(check.out.find("13 rows, 13 records would be written (3 sections); problems: 0 skipped, 0 written at 0, "
+  EXPECT_NE(check.out.find("13 rows, 13 records would be written (2 sections); problems: 0 skipped, 0 written at 0, "
                            "0 sections without end point"),
             std::string::npos)
       << check.out << check.err;
@@ -93,14 +95,15 @@ TEST(ImportCli, RegionOptionsDefaultsAndUsageErrors) {
            R"({"type": "Polygon", "coordinates": [[[11, 48], [12, 48], [12, 48.45], [11, 48.45], [11, 48]],
                 [[11.69, 48.29], [11.71, 48.29], [11.71, 48.31], [11.69, 48.31], [11.69, 48.29]]]})");
   Outcome r = runSolvane({"import", fixture("osm_cameras.osm"), "--within", (dir / "area.geojson").string(), "--bbox",
-                          "11.6,48,13,49", "--type", "7", "--dtype", "1", "--output-dir", dir.string()});
+                          "11.6,48,13,49", "--type", "7", "--red-light-type", "9", "--dtype", "1", "--output-dir",
+                          dir.string()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  // Inside both: nodes 2 and 4 (node 3 is in the hole, node 1 west of the box); the section
-  // starting at node 10 (48.4) too. Outside: nodes 1 and 3, the relations starting at 48.6 and
-  // 48.71 and so their camera nodes 12 and 20, which then stand alone.
+  // Inside both: node 2 and the red-light camera at node 4 (node 3 is in the hole, node 1 west of
+  // the box); the section starting at node 10 (48.4) too. Outside: nodes 1 and 3 and the
+  // cameras of relations 102 and 103 (at 48.6 and 48.7).
   EXPECT_EQ(readAll(dir / "Solvane.txt"),
-            "IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n1,11.6,48.2,7,48,1,\r\n2,11.75,48.35,7,,1,\r\n");
-  EXPECT_NE(r.out.find("6 outside the region"), std::string::npos) << r.out;
+            "IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n1,11.6,48.2,7,48,1,\r\n2,11.75,48.35,9,,1,\r\n");
+  EXPECT_NE(r.out.find("4 outside the region"), std::string::npos) << r.out;
   writeAll(dir / "Autodoria.txt", "an older list\n");
   r = runSolvane({"import", fixture("gpx_waypoints.gpx"), "--output-dir", dir.string()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -118,6 +121,34 @@ TEST(ImportCli, RegionOptionsDefaultsAndUsageErrors) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("not valid JSON"), std::string::npos) << r.err;
   fs::remove_all(dir);
+}
+
+// The progress line: nothing when standard error is no terminal or the import ends within a
+// second; then a few updates a second on one line, the last state, a line feed.
+TEST(ImportCli, ProgressLineOnlyOnATerminalAndOnlyAfterASecond) {
+  using Clock = cli::ImportProgressLine::Clock;
+  Clock::time_point t{};
+  const auto clock = [&] { return t; };
+  const importer::ImportProgress half{50'000'000, 100'000'000, 1234};
+  for (const bool terminal : {false, true}) {
+    std::ostringstream out;
+    cli::ImportProgressLine line(terminal, out, clock);
+    t += std::chrono::milliseconds(900);
+    line.update(half);
+    EXPECT_EQ(out.str(), "");  // under a second: nothing yet
+    t += std::chrono::milliseconds(200);
+    line.update(half);
+    line.update({60'000'000, 100'000'000, 1300});  // within 200 ms of the last: not shown
+    t += std::chrono::milliseconds(300);
+    line.update({0, 0, 7});
+    line.update({100'000'000, 100'000'000, 1400});  // the end, too soon for an update: shown by finish
+    line.finish();
+    EXPECT_EQ(out.str(), terminal ? "\rimporting:  50 % (50.0 of 100.0 MB read), 1234 camera(s)"
+                                    "\rimporting: 0.0 MB read, 7 camera(s)" +
+                                        std::string(21, ' ') +
+                                        "\rimporting: 100 % (100.0 of 100.0 MB read), 1400 camera(s)\n"
+                                  : "");
+  }
 }
 
 }  // namespace

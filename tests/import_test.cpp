@@ -1,6 +1,7 @@
 // The import readers: the fixture table (tests/import_fixtures: each input beside the exact
 // lists, skipped items and notes, or the exact error it must give), the round trip
 // dump -> import -> convert, and the pieces the readers share.
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -126,6 +127,56 @@ TEST(ImportFixtures, OsmPbfReadsLikeOsmXml) {
   fs::remove_all(dir);
 }
 
+// The hooks a front end uses: progress rises to the work's size (an OSM file counts twice, it
+// is read in two passes), and a cancel, before or during the reading, writes nothing.
+TEST(ImportHooks, ProgressReachesTheTotalAndCancelWritesNothing) {
+  const fs::path dir = freshDir("hooks");
+  std::string csv;
+  for (int i = 0; i < 3000; ++i) csv += "11." + std::to_string(1000 + i) + ",48.5,cam@50\n";
+  spit(dir / "many.csv", csv);
+  const fs::path osm = fs::path(SOLVANE_SOURCE_DIR) / "tests/import_fixtures/osm_cameras.osm";
+  ImportRequest request;
+  request.files = {dir / "many.csv", osm};
+  request.outputDir = dir;
+  std::vector<ImportProgress> seen;
+  request.progress = [&](const ImportProgress& p) { seen.push_back(p); };
+  ImportResult r = runImport(request);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_FALSE(r.cancelled);
+  const std::uint64_t total = csv.size() + 2 * fs::file_size(osm);
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_EQ(seen.front().bytesRead, 0u);
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    EXPECT_EQ(seen[i].bytesTotal, total);
+    if (i) EXPECT_GE(seen[i].bytesRead, seen[i - 1].bytesRead);
+  }
+  EXPECT_EQ(seen.back().bytesRead, total);
+  EXPECT_EQ(seen.back().objects, r.cameras.cameras().size());
+
+  // Cancelled from the first report (so inside the OSM reader, the first file now), or before
+  // the start.
+  spit(dir / "Solvane.txt", "the list before\n");
+  spit(dir / "Autodoria.txt", "the sections before\n");
+  std::atomic<bool> cancel = false;
+  request.cancel = &cancel;
+  request.files = {osm, dir / "many.csv"};
+  for (const bool during : {true, false}) {
+    cancel = !during;
+    std::size_t reports = 0;
+    request.progress = [&](const ImportProgress&) {
+      ++reports;
+      cancel = true;
+    };
+    r = runImport(request);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(reports, 1u);  // stopped before the end's report
+    EXPECT_EQ(slurp(dir / "Solvane.txt"), "the list before\n");
+    EXPECT_EQ(slurp(dir / "Autodoria.txt"), "the sections before\n");
+  }
+  fs::remove_all(dir);
+}
+
 // Converts the two lists in `dir` and returns the decoded records as dump's CSV.
 std::string convertAndDump(const fs::path& normal, const fs::path& autodoria, const fs::path& outDir,
                            std::string* geojson = nullptr) {
@@ -147,17 +198,19 @@ std::string convertAndDump(const fs::path& normal, const fs::path& autodoria, co
 
 // dump -> import -> convert gives the original records back, value for value (the random
 // bytes of one-point records are not in the dump).
-void expectRoundTrip(const fs::path& normal, const fs::path& autodoria, const std::string& name) {
+void expectRoundTrip(const fs::path& normal, const fs::path& autodoria, const std::string& name,
+                     bool throughCsv = false) {
   const fs::path dir = freshDir(name);
   std::string geojson;
   const std::string original = convertAndDump(normal, autodoria, dir, &geojson);
-  spit(dir / "dump.geojson", geojson);
+  const fs::path dumped = dir / (throughCsv ? "dump.csv" : "dump.geojson");
+  spit(dumped, throughCsv ? original : geojson);
   ImportRequest request;
-  request.files = {dir / "dump.geojson"};
+  request.files = {dumped};
   request.outputDir = dir;
   const ImportResult imported = runImport(request);
   ASSERT_TRUE(imported.ok) << imported.error;
-  EXPECT_TRUE(imported.cameras.skipped().empty());
+  EXPECT_TRUE(imported.cameras.skipped().empty()) << imported.cameras.skipped().front();
   fs::create_directories(dir / "again");
   const std::string again = convertAndDump(dir / "Solvane.txt", dir / "Autodoria.txt", dir / "again");
   // Line by line, so that a failure names the first record that differs.
@@ -185,6 +238,64 @@ TEST(ImportRoundTrip, DumpImportConvertGivesAGeneratedListsRecords) {
   spit(dir / "normal.txt", lists.normal);
   spit(dir / "autodoria.txt", lists.autodoria);
   expectRoundTrip(dir / "normal.txt", dir / "autodoria.txt", "generated");
+  fs::remove_all(dir);
+}
+
+// Lists with the cells real lists hold beside the tidy ones: TYPE 2 written as 02, 258 or -254
+// (all stored as 2), speeds and DTYPEs beyond a byte, directions beyond the compass, texts
+// where numbers belong, and sections whose end lies outside the range (written by the
+// conversion, which range-tests only the start).
+bench::GeneratedLists oddLists(std::size_t points, std::uint64_t seed) {
+  static constexpr const char* kTypes[] = {"1", "02", "258", "-254", "", "3", " 7", "x", "300", "16"};
+  static constexpr const char* kSpeeds[] = {"", "9", "10", "300", "-5", "abc", "50", "255", "256", "130.7"};
+  static constexpr const char* kDtypes[] = {"", "0", "1", "2", "7", "-1", "258", "x"};
+  static constexpr const char* kDirs[] = {"", "0", "360", "400", "-90", "abc", "180", "359", "1000", "45.6"};
+  static constexpr const char* kLons[] = {"11.5", "-0.00005", "179.99999", "-179.9996", "12.34567891", "0", "8.1234"};
+  static constexpr const char* kLats[] = {"48.1", "-0.00001", "89.99999", "-89.9999", "47.00005", "0", "48.1"};
+  static constexpr const char* kFarLons[] = {"200.5", "-181", "11.6", "12"};
+  static constexpr const char* kFarLats[] = {"48.2", "95", "-90.5", "48.3"};
+  std::uint64_t state = seed;
+  const auto pick = [&](std::size_t n) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<std::size_t>((state >> 33) % n);
+  };
+  bench::GeneratedLists lists;
+  lists.normal = "IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n";
+  lists.autodoria = lists.normal;
+  for (std::size_t i = 1; i <= points; ++i) {
+    lists.normal += std::to_string(i) + "," + kLons[pick(7)] + "," + kLats[pick(7)] + "," + kTypes[pick(10)] + "," +
+                    kSpeeds[pick(10)] + "," + kDtypes[pick(8)] + "," + kDirs[pick(10)] + "\r\n";
+  }
+  for (std::size_t i = 1; i <= points / 4; ++i) {
+    const std::string type = kTypes[pick(10)], speed = kSpeeds[pick(10)], dtype = kDtypes[pick(8)];
+    lists.autodoria += std::to_string(2 * i - 1) + "," + kLons[pick(7)] + "," + kLats[pick(7)] + "," + type + "," +
+                       speed + "," + dtype + "," + kDirs[pick(10)] + "\r\n";
+    lists.autodoria += std::to_string(2 * i) + "," + kFarLons[pick(4)] + "," + kFarLats[pick(4)] + "," + type + "," +
+                       speed + "," + dtype + "," + kDirs[pick(10)] + "\r\n";
+  }
+  return lists;
+}
+
+TEST(ImportRoundTrip, DumpCsvAndGeoJsonImportConvertKeepEveryRecordOfListsWithOddCells) {
+  for (const std::uint64_t seed : {1u, 2u, 3u}) {
+    const fs::path dir = freshDir("odd_src");
+    const bench::GeneratedLists lists = oddLists(400, seed);
+    spit(dir / "normal.txt", lists.normal);
+    spit(dir / "autodoria.txt", lists.autodoria);
+    for (const bool csv : {false, true}) {
+      SCOPED_TRACE((csv ? "csv, seed " : "geojson, seed ") + std::to_string(seed));
+      expectRoundTrip(dir / "normal.txt", dir / "autodoria.txt", "odd", csv);
+    }
+    fs::remove_all(dir);
+  }
+}
+
+TEST(ImportRoundTrip, DumpCsvImportConvertGivesAGeneratedListsRecords) {
+  const fs::path dir = freshDir("generated_csv_src");
+  const bench::GeneratedLists lists = bench::generateLists(5000, 200, 12);
+  spit(dir / "normal.txt", lists.normal);
+  spit(dir / "autodoria.txt", lists.autodoria);
+  expectRoundTrip(dir / "normal.txt", dir / "autodoria.txt", "generated_csv", true);
   fs::remove_all(dir);
 }
 

@@ -304,7 +304,7 @@ TEST(FuzzInputs, SeedsAndKeptCrashInputsPassTheChecks) {
       {"normal_list", fuzz::checkNormalList}, {"autodoria_list", fuzz::checkAutodoriaList},
       {"conversion", fuzz::checkConversion},  {"record_encoder", fuzz::checkRecordEncoder},
 #ifdef SOLVANE_WITH_IMPORT
-      {"import", fuzz::checkImport},
+      {"import", fuzz::checkImport},          {"pbf", fuzz::checkPbf},
 #endif
   };
   std::size_t inputs = 0;

@@ -9,6 +9,8 @@
 #include <set>
 
 #include "app/db_conv_solvane_dlg.h"
+#include "app/dialog_units.h"
+#include "dialog/dialog_template.h"
 #include "convert/database_file.h"
 #include "fake_prompts.h"
 
@@ -156,6 +158,41 @@ class DialogTest : public QObject {
     QCOMPARE(view.selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(view.editTriggers(), QAbstractItemView::NoEditTriggers);
     QVERIFY(!view.horizontalHeader()->sectionsClickable());
+  }
+
+  // Every control stands in its template column: left edge and width as the template's
+  // rectangle in this font's dialog units (heights grow to what the font needs).
+  void controlsStandInTheTemplatesColumns() {
+    FakePrompts prompts;
+    CDB_Conv_SolvaneDlg dialog(prompts);
+    const solvane::gui::DialogUnits du = solvane::gui::DialogUnits::forFont(dialog.font());
+    namespace d = solvane::dialog;
+    const std::pair<std::size_t, QWidget*> controls[] = {{0, &dialog.okButton()},
+                                                         {1, &dialog.tableView()},
+                                                         {2, &dialog.openNormalButton()},
+                                                         {3, &dialog.convertButton()},
+                                                         {4, &dialog.totalField()},
+                                                         {5, &dialog.convertedField()},
+                                                         {6, &dialog.openAutodoriaButton()},
+                                                         {7, &dialog.normalPathField()},
+                                                         {8, &dialog.autodoriaPathField()},
+                                                         {9, &dialog.normalLabel()},
+                                                         {10, &dialog.autodoriaLabel()},
+                                                         {11, &dialog.loadButton()}};
+    static_assert(std::size(controls) == d::kMainControls.size());
+    for (const auto& [index, widget] : controls) {
+      const d::ControlTemplate& control = d::kMainControls[index];
+      const QRect expected = du.toPixels(control.rect);
+      QVERIFY2(widget->geometry().left() == expected.left() && widget->width() == expected.width(),
+               qPrintable(QString::number(control.id)));
+      if (control.caption[0] != '\0') {
+        const auto* button = qobject_cast<QAbstractButton*>(widget);
+        const auto* label = qobject_cast<QLabel*>(widget);
+        QCOMPARE(button ? button->text() : label->text(), QString::fromUtf8(control.caption));
+      }
+      if (control.id == d::kIdLoad) QVERIFY(!widget->isEnabled());
+    }
+    QCOMPARE(dialog.width(), du.toPixelsX(d::kMainTemplate.size.width));
   }
 
   void arrangementAndTabOrder() {

@@ -1,6 +1,8 @@
 // Import... and dropped files, driven on the real dialog: the picker answered by FakePrompts,
 // drops sent as the window system sends them.
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -76,7 +78,9 @@ class ImportTest : public QObject {
     const QString geo = file(QStringLiteral("cameras.geojson"), kGeoJson);
     const QString csv = file(QStringLiteral("more.csv"), kPoiCsv);
     prompts.importAnswers = {{geo, csv}};
+    QSignalSpy imported(&dialog, &CDB_Conv_SolvaneDlg::importFinished);
     dialog.importAction().trigger();
+    QVERIFY(imported.wait(10000));  // the import runs on a worker
 
     const QString normal = QDir::toNativeSeparators(QDir(dir_).filePath(QStringLiteral("Solvane.txt")));
     const QString autodoria = QDir::toNativeSeparators(QDir(dir_).filePath(QStringLiteral("Autodoria.txt")));
@@ -123,7 +127,9 @@ class ImportTest : public QObject {
 
     prompts.confirmAnswer = true;
     prompts.importAnswers = {{csv}};
+    QSignalSpy imported(&dialog, &CDB_Conv_SolvaneDlg::importFinished);
     dialog.importAction().trigger();
+    QVERIFY(imported.wait(10000));
     QCOMPARE(readAll(old), QByteArray("IDX,X,Y,TYPE,SPD,DTYPE,DIR\r\n1,126.9,35.1,1,60,0,\r\n"));
     QCOMPARE(readAll(QDir(dir_).filePath(QStringLiteral("Autodoria.txt"))), QByteArray("old too\n"));
     QCOMPARE(dialog.normalPathField().text(), QDir::toNativeSeparators(old));
@@ -136,13 +142,55 @@ class ImportTest : public QObject {
     CDB_Conv_SolvaneDlg dialog(prompts);
     const QString bad = file(QStringLiteral("cut.gpx"), "<?xml version=\"1.0\"?>\n<gpx><wpt lat=\"1\" lon=\"2\">");
     prompts.importAnswers = {{bad}};
+    QSignalSpy imported(&dialog, &CDB_Conv_SolvaneDlg::importFinished);
     dialog.importAction().trigger();
+    QVERIFY(imported.wait(10000));
     QCOMPARE(prompts.messages.size(), std::size_t{1});
     QCOMPARE(prompts.messages[0].text, QStringLiteral("Import failed; nothing was written."));
     QCOMPARE(prompts.messages[0].icon, FakePrompts::Icon::kError);
     QVERIFY(prompts.messages[0].detail.contains(QStringLiteral("cut.gpx\": line 2")));
     QCOMPARE(QDir(dir_).entryList(QDir::Files), QStringList{QStringLiteral("cut.gpx")});
     QVERIFY(dialog.normalPathField().text().isEmpty());
+  }
+
+  // The import runs on a worker behind a progress line whose Cancel leaves the lists alone.
+  void cancellingAnImportLeavesTheLists() {
+    FakePrompts prompts;
+    CDB_Conv_SolvaneDlg dialog(prompts);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const QString normal = file(QStringLiteral("Solvane.txt"), kNormalList);
+    QByteArray many;
+    for (int i = 0; i < 300000; ++i) many += "126.9" + QByteArray::number(i) + ",35.1,\"Camera @60\"\r\n";
+    const QString csv = file(QStringLiteral("many.csv"), many);  // about 9 MB: longer than a click
+    prompts.importAnswers = {{csv}};
+    QSignalSpy imported(&dialog, &CDB_Conv_SolvaneDlg::importFinished);
+    dialog.importAction().trigger();
+    QVERIFY(prompts.questions.size() == 1);  // Solvane.txt is there
+    QProgressDialog* progress = dialog.importProgress();
+    QVERIFY(progress);
+    QVERIFY(progress->isVisible());
+    QCOMPARE(progress->windowModality(), Qt::WindowModal);
+    QVERIFY(!dialog.convertButton().isEnabled());
+    QVERIFY(!dialog.importAction().isEnabled());
+    if (const char* png = std::getenv("SOLVANE_IMPORT_PROGRESS_PNG")) {
+      QTest::qWait(300);  // a progress report or two
+      progress->grab().save(QString::fromLocal8Bit(png));
+    }
+    QPushButton* cancel = progress->findChild<QPushButton*>();
+    QVERIFY(cancel);
+    QCOMPARE(cancel->text(), QStringLiteral("Cancel"));
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QVERIFY(imported.wait(30000));
+    QCOMPARE(imported.at(0).at(0).toBool(), false);
+    QVERIFY(!dialog.importProgress());
+    QVERIFY(prompts.messages.empty());
+    QCOMPARE(readAll(normal), kNormalList);
+    QCOMPARE(QDir(dir_).entryList(QDir::Files),
+             (QStringList{QStringLiteral("many.csv"), QStringLiteral("Solvane.txt")}));
+    QVERIFY(dialog.normalPathField().text().isEmpty());
+    QVERIFY(dialog.convertButton().isEnabled());
+    QVERIFY(dialog.importAction().isEnabled());
   }
 
   // Dropped lists go straight into the field whose header they have; other files are imported.
@@ -160,7 +208,9 @@ class ImportTest : public QObject {
     QVERIFY(prompts.messages.empty());
 
     const QString geo = file(QStringLiteral("dropped.geojson"), kGeoJson);
+    QSignalSpy imported(&dialog, &CDB_Conv_SolvaneDlg::importFinished);
     QVERIFY(drop(dialog, {geo}));
+    QVERIFY(imported.wait(10000));
     QCOMPARE(dialog.normalPathField().text(),
              QDir::toNativeSeparators(QDir(dir_).filePath(QStringLiteral("Solvane.txt"))));
     QCOMPARE(dialog.autodoriaPathField().text(),

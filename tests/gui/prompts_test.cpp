@@ -6,7 +6,7 @@
 
 #include "app/about_dlg.h"
 #include "app/dialog_units.h"
-#include "app/progress_throttle.h"
+#include "dialog/progress_throttle.h"
 #include "app/user_prompts.h"
 
 using solvane::gui::applicationIcon;
@@ -148,8 +148,8 @@ class PromptsTest : public QObject {
 
   void throttleLetsOneUpdatePerInterval() {
     using namespace std::chrono_literals;
-    using Clock = solvane::gui::ProgressThrottle::Clock;
-    solvane::gui::ProgressThrottle throttle(50ms);
+    using Clock = solvane::dialog::ProgressThrottle::Clock;
+    solvane::dialog::ProgressThrottle throttle(50ms);
     const Clock::time_point t0{};
     struct Step {
       std::chrono::milliseconds at;

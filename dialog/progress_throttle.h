@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-namespace solvane::gui {
+namespace solvane::dialog {
 
 inline constexpr std::chrono::milliseconds kProgressInterval{50};  // about 20 updates a second
 
@@ -29,4 +29,4 @@ class ProgressThrottle {
   bool started_ = false;
 };
 
-}  // namespace solvane::gui
+}  // namespace solvane::dialog

@@ -1,0 +1,69 @@
+// The main dialog on Windows: template 102 run by the system's dialog manager, the camera table
+// an owner-data list view over the controller's CameraTable. Everything the dialog decides
+// (commands, states, texts, workers) is the controller's (dialog/); this class only shows its
+// members, forwards the controls' messages and runs the calls the workers post.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// After windows.h: HDROP.
+#include <shellapi.h>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "dialog/dialog_logic.h"
+#include "win/posted_calls.h"
+
+namespace solvane::win {
+
+class CDB_Conv_SolvaneDlg final : private solvane::dialog::View {
+ public:
+  explicit CDB_Conv_SolvaneDlg(solvane::dialog::Prompts& prompts);
+  CDB_Conv_SolvaneDlg(const CDB_Conv_SolvaneDlg&) = delete;
+  CDB_Conv_SolvaneDlg& operator=(const CDB_Conv_SolvaneDlg&) = delete;
+  ~CDB_Conv_SolvaneDlg() override;
+
+  // Runs the dialog modally; returns IDOK or IDCANCEL.
+  INT_PTR DoModal();
+  // Creates the dialog modeless (the tests drive it through its messages); the window
+  // destroys itself where the modal one would end.
+  HWND Create();
+
+  [[nodiscard]] HWND window() const noexcept { return window_; }
+  [[nodiscard]] solvane::dialog::Controller& logic() noexcept { return logic_; }
+
+ private:
+  static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+  BOOL OnInitDialog();
+  void OnSysCommand(WPARAM command, LPARAM lParam);
+  bool OnPaint();
+  HICON OnQueryDragIcon() const noexcept { return m_hIcon; }
+  void OnCommand(int id);
+  void OnDropFiles(HDROP drop);
+  LRESULT OnNotify(const NMHDR& header);
+  void end(INT_PTR result);
+
+  // View
+  void updateData() override;
+  void setButtons(const solvane::dialog::ButtonStates& states) override;
+  void tableReloaded(std::shared_ptr<const solvane::TableFindings> findings) override;
+  void showRowCount();
+
+  HWND control(int id) const noexcept { return ::GetDlgItem(window_, id); }
+
+  HICON m_hIcon;
+  HICON smallIcon_;
+  HWND window_ = nullptr;
+  HWND m_List = nullptr;  // the list view; the rows are the controller's table
+  bool modal_ = false;
+  PostedCalls posted_;
+  solvane::dialog::Controller logic_;
+};
+
+}  // namespace solvane::win
