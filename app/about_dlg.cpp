@@ -6,6 +6,7 @@
 
 #include "app/dialog_units.h"
 #include "dialog/dialog_template.h"
+#include "base/version.h"
 #include "dialog/dialog_texts.h"
 
 namespace solvane::gui {
@@ -22,6 +23,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_icon(this),
       m_version(QString::fromStdString(solvane::dialog::aboutVersionText()), this),
+      m_licence(QLatin1String(solvane::kLicenceLine), this),
       m_btnOK(QString::fromUtf8(solvane::dialog::kAboutControls[2].caption), this) {
   setWindowTitle(QString::fromUtf8(solvane::dialog::kAboutTitle));
   setWindowIcon(applicationIcon());
@@ -42,6 +44,12 @@ CAboutDlg::CAboutDlg(QWidget* parent)
   QRect text = du.toPixels(controls[1].rect);
   text.setHeight(std::max(text.height(), m_version.sizeHint().height()));
   m_version.setGeometry(text);
+
+  // The licence under the version and the OK button, across the box (two lines if need be).
+  m_licence.setTextFormat(Qt::PlainText);
+  m_licence.setWordWrap(true);
+  m_licence.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  m_licence.setGeometry(du.toPixels(DialogRect{40, 27, 188, 22}));
 
   QRect ok = du.toPixels(controls[2].rect);
   ok.setHeight(std::max(ok.height(), m_btnOK.sizeHint().height()));

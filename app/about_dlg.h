@@ -20,11 +20,13 @@ class CAboutDlg : public QDialog {
 
   [[nodiscard]] const QLabel& iconLabel() const noexcept { return m_icon; }
   [[nodiscard]] const QLabel& versionLabel() const noexcept { return m_version; }
+  [[nodiscard]] const QLabel& licenceLabel() const noexcept { return m_licence; }
   [[nodiscard]] QPushButton& okButton() noexcept { return m_btnOK; }
 
  private:
   QLabel m_icon;
   QLabel m_version;
+  QLabel m_licence;
   QPushButton m_btnOK;
 };
 

@@ -29,7 +29,7 @@ int solvaneMain(int argc, char** argv) {
       "solvane - turns speed-camera lists (a normal list of points and an Autodoria list of\n"
       "sections, comma-separated text) into the scrambled camera database DB_YYMMDD.dbh."};
   app.name("solvane");
-  app.set_version_flag("--version", std::string("solvane ") + solvane::kVersion);
+  app.set_version_flag("--version", std::string("solvane ") + solvane::kVersion + "\n" + solvane::kLicenceLine);
   app.require_subcommand(1);
   app.footer(
       "Examples:\n"

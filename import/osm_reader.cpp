@@ -16,6 +16,8 @@
 #include <osmium/osm/relation.hpp>
 #include <protozero/pbf_reader.hpp>
 
+#include "base/source_file.h"
+
 namespace solvane::importer {
 namespace {
 
@@ -476,8 +478,26 @@ std::optional<std::int64_t> maxspeedKmh(std::string_view value, std::string& not
 }
 
 std::optional<ReadError> readOsmFile(const std::filesystem::path& path, const std::string& format, CameraSet& set) {
+  const std::string name = path.string();
+#ifdef _WIN32
+  // libosmium opens files by their narrow name, which Windows reads in the ANSI code page: a
+  // name outside ASCII would not open. Such a file is read into memory and parsed from there.
+  if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+    const SourceRead read = readSourceFile(path);
+    if (read.error) return ReadError{"", read.error->detail};
+    std::string inMemory = format;
+    if (inMemory.empty()) {
+      // The format libosmium would take from the name ("x.osm.bz2" gives "osm.bz2").
+      const osmium::io::File byName(path.filename().string());
+      inMemory = byName.format() == osmium::io::file_format::pbf ? "pbf" : "osm";
+      if (byName.compression() == osmium::io::file_compression::bzip2) inMemory += ".bz2";
+      if (byName.compression() == osmium::io::file_compression::gzip) inMemory += ".gz";
+    }
+    return readOsmBytes(read.bytes(), inMemory, set);
+  }
+#endif
   try {
-    osmium::io::File file(path.string(), format);
+    osmium::io::File file(name, format);
     file.check();
     if (file.format() == osmium::io::file_format::pbf) {
       if (auto problem = pbfFileProblem(path)) return problem;
@@ -485,7 +505,7 @@ std::optional<ReadError> readOsmFile(const std::filesystem::path& path, const st
   } catch (const std::exception&) {
     // An unknown format and the like: readOsm gives the error.
   }
-  return readOsm([&] { return osmium::io::File(path.string(), format); }, set);
+  return readOsm([&] { return osmium::io::File(name, format); }, set);
 }
 
 std::optional<ReadError> readOsmBytes(std::string_view bytes, const std::string& format, CameraSet& set) {

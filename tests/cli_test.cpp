@@ -290,10 +290,11 @@ TEST_F(Cli, StandardInputAndPipesGiveWhatTheSameBytesInAFileGive) {
   EXPECT_EQ(both.err, "solvane convert: only one list can come from standard input ('-').\n");
 }
 
-TEST_F(Cli, VersionIsTheProjectVersion) {
+TEST_F(Cli, VersionIsTheProjectVersionAndTheLicence) {
   const Outcome r = runSolvane({"--version"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "solvane " SOLVANE_PROJECT_VERSION "\n");
+  EXPECT_EQ(r.out,
+            "solvane " SOLVANE_PROJECT_VERSION "\nMIT License. Copyright (c) 2026 The DB_Conv_Solvane authors.\n");
   EXPECT_EQ(r.err, "");
 }
 

@@ -22,6 +22,8 @@ class PromptsTest : public QObject {
     QCOMPARE(about.windowTitle(), QStringLiteral("About DB_Conv_Solvane"));
     QCOMPARE(about.versionLabel().text(), QStringLiteral("DB_Conv_Solvane Version 1.0"));
     QCOMPARE(about.versionLabel().textFormat(), Qt::PlainText);
+    QCOMPARE(about.licenceLabel().text(),
+             QStringLiteral("MIT License. Copyright (c) 2026 The DB_Conv_Solvane authors."));
     QVERIFY(about.isModal());
     QVERIFY(!about.iconLabel().pixmap().isNull());
     QVERIFY(about.okButton().isDefault());
