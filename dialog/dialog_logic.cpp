@@ -179,7 +179,7 @@ void Controller::finishImport(std::uint64_t run, const ImportDone& done) {
     return;
   }
   if (!result.ok) {
-    m_prompts.message(kImportFailed, result.error, Icon::kError);
+    m_prompts.message(kImportFailed, result.error, MessageKind::kError);
     if (run != m_run) return;  // closed while the message was up
     endRun();
     m_view.importFinished(false);
@@ -200,7 +200,7 @@ void Controller::finishImport(std::uint64_t run, const ImportDone& done) {
   if (result.cameras.outside()) detail += ", " + std::to_string(result.cameras.outside()) + " outside the region";
   detail += ".";
   for (std::size_t i = 0; i < skipped.size() && i < 5; ++i) detail += "\n" + skipped[i];
-  m_prompts.message(listsWrittenText(pathText(done.folder)), detail, Icon::kNone);
+  m_prompts.message(listsWrittenText(pathText(done.folder)), detail, MessageKind::kPlain);
   if (run != m_run) return;
   endRun();
   m_view.importFinished(true);
@@ -212,7 +212,8 @@ void Controller::cancelImport() {
 #else
 void Controller::importFiles(std::span<const std::filesystem::path> paths) {
   if (paths.empty() || isBusy()) return;
-  m_prompts.message(kImportFailed, "This build reads only the two lists: " + pathText(paths.front()), Icon::kError);
+  m_prompts.message(kImportFailed, "This build reads only the two lists: " + pathText(paths.front()),
+                    MessageKind::kError);
 }
 
 void Controller::cancelImport() {}
@@ -233,7 +234,7 @@ bool Controller::OnLoad() {
   const LoadResult result = loadSources(m_List, SourcePaths{textPath(m_strNormalPath), textPath(m_strAutodoriaPath)});
   showLoad(result, nullptr);
   if (result.error) {
-    m_prompts.message(result.error->message, result.error->detail, Icon::kNone);
+    m_prompts.message(result.error->message, result.error->detail, MessageKind::kPlain);
     return false;
   }
   return true;
@@ -292,7 +293,7 @@ void Controller::finishLoad(std::uint64_t run, LoadedTable& loaded) {
   // A list that failed to load is not converted: half a list would make a database that
   // silently lacks cameras.
   if (const auto& error = loaded.result.error) {
-    m_prompts.message(error->message, error->detail, Icon::kNone);
+    m_prompts.message(error->message, error->detail, MessageKind::kPlain);
     if (run != m_run) return;  // closed while the message was up
     endRun();
     m_view.loadFinished(false);
@@ -340,10 +341,17 @@ void Controller::finishConversion(std::uint64_t run, const ConversionResult& res
     m_strConverted = std::to_string(result.recordsWritten);
     m_view.updateData();
   }
-  if (converted) {
-    m_prompts.message(result.message, {}, Icon::kNone);
-  } else if (result.status != ConversionStatus::kCancelled) {
-    m_prompts.message(result.message, result.detail, Icon::kError);
+  switch (result.status) {
+    case ConversionStatus::kConverted: m_prompts.message(result.message, {}, MessageKind::kPlain); break;
+    case ConversionStatus::kOpenFailed:
+      m_prompts.message(result.message, result.detail, MessageKind::kOutputOpenFailed);
+      break;
+    case ConversionStatus::kWriteFailed:
+    case ConversionStatus::kLoadFailed:
+    case ConversionStatus::kNothingToConvert:
+      m_prompts.message(result.message, result.detail, MessageKind::kError);
+      break;
+    case ConversionStatus::kCancelled: break;
   }
   if (run != m_run) return;  // closed while the message was up
   endRun();

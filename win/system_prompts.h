@@ -34,9 +34,8 @@ std::vector<std::filesystem::path> pickOpenFiles(HWND owner, const std::filesyst
 // The About box, template 100, modal over `owner`.
 void showAboutBox(HWND owner);
 
-// The message box's style for the controller's message: MB_OK; MB_OKCANCEL for the output file
-// that cannot be created; the error icon for the other failures of a conversion.
-UINT messageStyle(const std::string& text, solvane::dialog::Icon icon);
+// The message box's style for each kind of the controller's messages.
+UINT messageStyle(solvane::dialog::MessageKind kind);
 // Text and detail as the box shows them: the detail (path, line, reason) on a line of its own.
 std::wstring messageText(const std::string& text, const std::string& detail);
 
@@ -45,7 +44,7 @@ class SystemPrompts final : public solvane::dialog::Prompts {
   // The window the boxes are modal over; without one, the thread's active window (the dialog).
   void setOwner(HWND owner) noexcept { owner_ = owner; }
 
-  void message(const std::string& text, const std::string& detail, solvane::dialog::Icon icon) override;
+  void message(const std::string& text, const std::string& detail, solvane::dialog::MessageKind kind) override;
   std::filesystem::path openSourceFile(const std::string& defaultName, const std::filesystem::path& folder) override;
   std::vector<std::filesystem::path> openImportFiles(const std::filesystem::path& folder) override;
   bool confirm(const std::string& text, const std::string& detail) override;
