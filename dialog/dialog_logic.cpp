@@ -1,5 +1,7 @@
 #include "dialog/dialog_logic.h"
 
+#include <exception>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -40,6 +42,12 @@ std::filesystem::path fullPath(const std::filesystem::path& path) {
   std::filesystem::path full = std::filesystem::absolute(path, error);
   if (error) full = path;
   return full.lexically_normal().make_preferred();
+}
+
+// The reason of an exception that ended a worker's step (most likely the memory ran out).
+std::string reasonOf(const std::exception& error) {
+  if (dynamic_cast<const std::bad_alloc*>(&error)) return "not enough memory";
+  return error.what();
 }
 
 }  // namespace
@@ -163,7 +171,14 @@ void Controller::importFiles(std::span<const std::filesystem::path> paths) {
                   permille = importPermille(p.bytesRead, p.bytesTotal)] { m_view.importProgress(line, permille); });
     };
     request.cancel = &m_cancel;
-    auto done = std::make_shared<ImportDone>(ImportDone{importer::runImport(request), folder});
+    auto done = std::make_shared<ImportDone>(ImportDone{{}, folder});
+    // An exception must not end the program from a worker: it becomes the import's failure.
+    try {
+      done->result = importer::runImport(request);
+    } catch (const std::exception& error) {
+      done->result = importer::ImportResult{};
+      done->result.error = pathText(request.files.front()) + ": " + reasonOf(error);
+    }
     postForRun(run, [this, run, done] { finishImport(run, *done); });
   });
 }
@@ -274,13 +289,23 @@ void Controller::OnConvert() {
                folder = outputFolder(), findings = m_view.showsFindings()] {
     auto loaded = std::make_shared<LoadedTable>();
     loaded->folder = folder;
-    loaded->result = loadSources(loaded->table, paths);
-    // A failed load is shown as it stands, unsorted; a cancelled one is not shown at all.
-    if (loaded->result.ok() && !m_cancel.load()) loaded->table.sortByLatitude();
-    // The quality findings of the sorted table, here rather than on the UI thread, where a
-    // million rows would hold the dialog still for a second.
-    if (findings && loaded->result.ok() && !m_cancel.load()) {
-      loaded->findings = std::make_shared<const TableFindings>(TableFindings::build(loaded->table));
+    // An exception must not end the program from a worker: it fails the load, which then
+    // writes nothing, with the lists and the reason on the message's second line.
+    try {
+      loaded->result = loadSources(loaded->table, paths);
+      // A failed load is shown as it stands, unsorted; a cancelled one is not shown at all.
+      if (loaded->result.ok() && !m_cancel.load()) loaded->table.sortByLatitude();
+      // The quality findings of the sorted table, here rather than on the UI thread, where a
+      // million rows would hold the dialog still for a second.
+      if (findings && loaded->result.ok() && !m_cancel.load()) {
+        loaded->findings = std::make_shared<const TableFindings>(TableFindings::build(loaded->table));
+      }
+    } catch (const std::exception& error) {
+      loaded->table.deleteAllRows();
+      loaded->findings.reset();
+      std::string lists = pathText(paths.normal);
+      if (!paths.autodoria.empty()) lists += (lists.empty() ? "" : ", ") + pathText(paths.autodoria);
+      loaded->result = LoadResult{LoadError{kErrorRead, lists + ": " + reasonOf(error)}, std::nullopt};
     }
     postForRun(run, [this, run, loaded] { finishLoad(run, *loaded); });
   });
@@ -323,7 +348,18 @@ void Controller::startEncoding(const std::filesystem::path& folder) {
       if (!throttle.due(ProgressThrottle::Clock::now())) return;
       postForRun(run, [this, run, records] { showProgress(run, records); });
     };
-    ConversionResult result = convertTable(m_List, folder, header, block, random, progress, &m_cancel);
+    ConversionResult result;
+    // The file's write failing by an exception (the memory ran out) is a write failure: the
+    // message with the error icon, and the earlier file left as it was.
+    try {
+      result = convertTable(m_List, folder, header, block, random, progress, &m_cancel);
+    } catch (const std::exception& error) {
+      result = ConversionResult{};
+      result.status = ConversionStatus::kWriteFailed;
+      result.outputPath = outputPathFor(folder, header);
+      result.message = "File write Error : " + pathText(result.outputPath);
+      result.detail = reasonOf(error);
+    }
     postForRun(run, [this, run, result = std::move(result)] { finishConversion(run, result); });
   });
   m_view.conversionStarted();
