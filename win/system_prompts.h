@@ -41,7 +41,9 @@ std::wstring messageText(const std::string& text, const std::string& detail);
 
 class SystemPrompts final : public solvane::dialog::Prompts {
  public:
-  // The window the boxes are modal over; without one, the thread's active window (the dialog).
+  // The window the boxes are modal over when none of this thread's windows is active (another
+  // program is in front as a worker's message comes): without it the box would have no owner,
+  // and the dialog would take clicks and close while the box waits.
   void setOwner(HWND owner) noexcept { owner_ = owner; }
 
   void message(const std::string& text, const std::string& detail, solvane::dialog::MessageKind kind) override;
@@ -51,7 +53,11 @@ class SystemPrompts final : public solvane::dialog::Prompts {
   void about() override;
 
  private:
-  [[nodiscard]] HWND owner() const noexcept { return owner_ ? owner_ : ::GetActiveWindow(); }
+  // The active window of this thread (the dialog, or a picker or box over it), else the owner.
+  [[nodiscard]] HWND owner() const noexcept {
+    HWND active = ::GetActiveWindow();
+    return active ? active : owner_;
+  }
 
   HWND owner_ = nullptr;
 };
