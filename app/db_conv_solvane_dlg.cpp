@@ -89,9 +89,12 @@ class CDB_Conv_SolvaneDlg::QtView final : public solvane::dialog::View {
 class CDB_Conv_SolvaneDlg::QtPrompts final : public solvane::dialog::Prompts {
  public:
   QtPrompts(UserPrompts& prompts, QWidget& parent) : prompts_(prompts), parent_(parent) {}
-  void message(const std::string& text, const std::string& detail, solvane::dialog::Icon icon) override {
-    prompts_.message(&parent_, utf8(text), utf8(detail),
-                     icon == solvane::dialog::Icon::kError ? UserPrompts::Icon::kError : UserPrompts::Icon::kNone);
+  // Every failure but a list that does not load shows the error icon here, the output file's
+  // too; OK is the only button.
+  void message(const std::string& text, const std::string& detail, solvane::dialog::MessageKind kind) override {
+    prompts_.message(
+        &parent_, utf8(text), utf8(detail),
+        kind == solvane::dialog::MessageKind::kPlain ? UserPrompts::Icon::kNone : UserPrompts::Icon::kError);
   }
   std::filesystem::path openSourceFile(const std::string& defaultName, const std::filesystem::path& folder) override {
     const QString chosen = prompts_.openSourceFile(&parent_, utf8(defaultName), toQString(folder));

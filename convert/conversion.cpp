@@ -116,7 +116,11 @@ ConversionResult convertTable(const CameraTable& table, const std::filesystem::p
   // The records go to the file as they are made; the file becomes the database only when
   // it is complete.
   OutputFile file(result.outputPath);
-  if (file.failure()) return fail(*file.failure());
+  if (file.failure()) {
+    fail(*file.failure());
+    result.status = ConversionStatus::kOpenFailed;
+    return result;
+  }
   FileTarget target(file);
   const WrittenRecords written = writeRecords(table, header, block, random, target, progress, cancel);
   if (written.failed)

@@ -52,7 +52,9 @@ struct ConversionRequest {
   const std::atomic<bool>* cancel = nullptr;
 };
 
-enum class ConversionStatus { kConverted, kLoadFailed, kNothingToConvert, kWriteFailed, kCancelled };
+// kOpenFailed: the output file could not be created (nothing was written); kWriteFailed: a
+// later step of the write failed (the earlier file stays as it was).
+enum class ConversionStatus { kConverted, kLoadFailed, kNothingToConvert, kOpenFailed, kWriteFailed, kCancelled };
 
 struct ConversionResult {
   ConversionStatus status = ConversionStatus::kConverted;

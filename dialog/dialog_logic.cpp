@@ -1,5 +1,7 @@
 #include "dialog/dialog_logic.h"
 
+#include <exception>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -40,6 +42,12 @@ std::filesystem::path fullPath(const std::filesystem::path& path) {
   std::filesystem::path full = std::filesystem::absolute(path, error);
   if (error) full = path;
   return full.lexically_normal().make_preferred();
+}
+
+// The reason of an exception that ended a worker's step (most likely the memory ran out).
+std::string reasonOf(const std::exception& error) {
+  if (dynamic_cast<const std::bad_alloc*>(&error)) return "not enough memory";
+  return error.what();
 }
 
 }  // namespace
@@ -163,7 +171,14 @@ void Controller::importFiles(std::span<const std::filesystem::path> paths) {
                   permille = importPermille(p.bytesRead, p.bytesTotal)] { m_view.importProgress(line, permille); });
     };
     request.cancel = &m_cancel;
-    auto done = std::make_shared<ImportDone>(ImportDone{importer::runImport(request), folder});
+    auto done = std::make_shared<ImportDone>(ImportDone{{}, folder});
+    // An exception must not end the program from a worker: it becomes the import's failure.
+    try {
+      done->result = importer::runImport(request);
+    } catch (const std::exception& error) {
+      done->result = importer::ImportResult{};
+      done->result.error = pathText(request.files.front()) + ": " + reasonOf(error);
+    }
     postForRun(run, [this, run, done] { finishImport(run, *done); });
   });
 }
@@ -179,7 +194,7 @@ void Controller::finishImport(std::uint64_t run, const ImportDone& done) {
     return;
   }
   if (!result.ok) {
-    m_prompts.message(kImportFailed, result.error, Icon::kError);
+    m_prompts.message(kImportFailed, result.error, MessageKind::kError);
     if (run != m_run) return;  // closed while the message was up
     endRun();
     m_view.importFinished(false);
@@ -200,7 +215,7 @@ void Controller::finishImport(std::uint64_t run, const ImportDone& done) {
   if (result.cameras.outside()) detail += ", " + std::to_string(result.cameras.outside()) + " outside the region";
   detail += ".";
   for (std::size_t i = 0; i < skipped.size() && i < 5; ++i) detail += "\n" + skipped[i];
-  m_prompts.message(listsWrittenText(pathText(done.folder)), detail, Icon::kNone);
+  m_prompts.message(listsWrittenText(pathText(done.folder)), detail, MessageKind::kPlain);
   if (run != m_run) return;
   endRun();
   m_view.importFinished(true);
@@ -212,7 +227,8 @@ void Controller::cancelImport() {
 #else
 void Controller::importFiles(std::span<const std::filesystem::path> paths) {
   if (paths.empty() || isBusy()) return;
-  m_prompts.message(kImportFailed, "This build reads only the two lists: " + pathText(paths.front()), Icon::kError);
+  m_prompts.message(kImportFailed, "This build reads only the two lists: " + pathText(paths.front()),
+                    MessageKind::kError);
 }
 
 void Controller::cancelImport() {}
@@ -233,7 +249,7 @@ bool Controller::OnLoad() {
   const LoadResult result = loadSources(m_List, SourcePaths{textPath(m_strNormalPath), textPath(m_strAutodoriaPath)});
   showLoad(result, nullptr);
   if (result.error) {
-    m_prompts.message(result.error->message, result.error->detail, Icon::kNone);
+    m_prompts.message(result.error->message, result.error->detail, MessageKind::kPlain);
     return false;
   }
   return true;
@@ -273,13 +289,23 @@ void Controller::OnConvert() {
                folder = outputFolder(), findings = m_view.showsFindings()] {
     auto loaded = std::make_shared<LoadedTable>();
     loaded->folder = folder;
-    loaded->result = loadSources(loaded->table, paths);
-    // A failed load is shown as it stands, unsorted; a cancelled one is not shown at all.
-    if (loaded->result.ok() && !m_cancel.load()) loaded->table.sortByLatitude();
-    // The quality findings of the sorted table, here rather than on the UI thread, where a
-    // million rows would hold the dialog still for a second.
-    if (findings && loaded->result.ok() && !m_cancel.load()) {
-      loaded->findings = std::make_shared<const TableFindings>(TableFindings::build(loaded->table));
+    // An exception must not end the program from a worker: it fails the load, which then
+    // writes nothing, with the lists and the reason on the message's second line.
+    try {
+      loaded->result = loadSources(loaded->table, paths);
+      // A failed load is shown as it stands, unsorted; a cancelled one is not shown at all.
+      if (loaded->result.ok() && !m_cancel.load()) loaded->table.sortByLatitude();
+      // The quality findings of the sorted table, here rather than on the UI thread, where a
+      // million rows would hold the dialog still for a second.
+      if (findings && loaded->result.ok() && !m_cancel.load()) {
+        loaded->findings = std::make_shared<const TableFindings>(TableFindings::build(loaded->table));
+      }
+    } catch (const std::exception& error) {
+      loaded->table.deleteAllRows();
+      loaded->findings.reset();
+      std::string lists = pathText(paths.normal);
+      if (!paths.autodoria.empty()) lists += (lists.empty() ? "" : ", ") + pathText(paths.autodoria);
+      loaded->result = LoadResult{LoadError{kErrorRead, lists + ": " + reasonOf(error)}, std::nullopt};
     }
     postForRun(run, [this, run, loaded] { finishLoad(run, *loaded); });
   });
@@ -292,7 +318,7 @@ void Controller::finishLoad(std::uint64_t run, LoadedTable& loaded) {
   // A list that failed to load is not converted: half a list would make a database that
   // silently lacks cameras.
   if (const auto& error = loaded.result.error) {
-    m_prompts.message(error->message, error->detail, Icon::kNone);
+    m_prompts.message(error->message, error->detail, MessageKind::kPlain);
     if (run != m_run) return;  // closed while the message was up
     endRun();
     m_view.loadFinished(false);
@@ -322,7 +348,18 @@ void Controller::startEncoding(const std::filesystem::path& folder) {
       if (!throttle.due(ProgressThrottle::Clock::now())) return;
       postForRun(run, [this, run, records] { showProgress(run, records); });
     };
-    ConversionResult result = convertTable(m_List, folder, header, block, random, progress, &m_cancel);
+    ConversionResult result;
+    // The file's write failing by an exception (the memory ran out) is a write failure: the
+    // message with the error icon, and the earlier file left as it was.
+    try {
+      result = convertTable(m_List, folder, header, block, random, progress, &m_cancel);
+    } catch (const std::exception& error) {
+      result = ConversionResult{};
+      result.status = ConversionStatus::kWriteFailed;
+      result.outputPath = outputPathFor(folder, header);
+      result.message = "File write Error : " + pathText(result.outputPath);
+      result.detail = reasonOf(error);
+    }
     postForRun(run, [this, run, result = std::move(result)] { finishConversion(run, result); });
   });
   m_view.conversionStarted();
@@ -340,10 +377,17 @@ void Controller::finishConversion(std::uint64_t run, const ConversionResult& res
     m_strConverted = std::to_string(result.recordsWritten);
     m_view.updateData();
   }
-  if (converted) {
-    m_prompts.message(result.message, {}, Icon::kNone);
-  } else if (result.status != ConversionStatus::kCancelled) {
-    m_prompts.message(result.message, result.detail, Icon::kError);
+  switch (result.status) {
+    case ConversionStatus::kConverted: m_prompts.message(result.message, {}, MessageKind::kPlain); break;
+    case ConversionStatus::kOpenFailed:
+      m_prompts.message(result.message, result.detail, MessageKind::kOutputOpenFailed);
+      break;
+    case ConversionStatus::kWriteFailed:
+    case ConversionStatus::kLoadFailed:
+    case ConversionStatus::kNothingToConvert:
+      m_prompts.message(result.message, result.detail, MessageKind::kError);
+      break;
+    case ConversionStatus::kCancelled: break;
   }
   if (run != m_run) return;  // closed while the message was up
   endRun();

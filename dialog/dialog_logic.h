@@ -30,7 +30,12 @@
 
 namespace solvane::dialog {
 
-enum class Icon { kNone, kError };
+// What a message box says about itself; each front end maps it to its toolkit's buttons and icon.
+enum class MessageKind {
+  kPlain,             // an OK button, no icon: a run's end, a list that does not load, a summary
+  kOutputOpenFailed,  // the output file cannot be created: OK and Cancel, no icon (either ends the run)
+  kError,             // any other failure of a run (the file's write, an import): OK and the error icon
+};
 
 // Which of the dialog's buttons can be pressed.
 struct ButtonStates {
@@ -94,7 +99,7 @@ class Prompts {
  public:
   virtual ~Prompts() = default;
   // A modal box captioned kAppName; `detail`, when not empty, under the text.
-  virtual void message(const std::string& text, const std::string& detail, Icon icon) = 0;
+  virtual void message(const std::string& text, const std::string& detail, MessageKind kind) = 0;
   // The open-file picker (kSourceFilter), in `folder` (empty: the platform's choice) with
   // `defaultName` filled in. The chosen file's path; empty for every outcome but a choice.
   virtual std::filesystem::path openSourceFile(const std::string& defaultName, const std::filesystem::path& folder) = 0;

@@ -148,13 +148,13 @@ TEST_F(Conversion, WriteFailureNamesTheRealPathAndLeavesNoTemporaryFile) {
   auto req = request({write("n.txt", "IDX,X\n1,1,1\n"), {}});
   req.outputDir = dir_ / "no" / "such" / "folder";
   auto r = runConversion(req, t);
-  EXPECT_EQ(r.status, ConversionStatus::kWriteFailed);
+  EXPECT_EQ(r.status, ConversionStatus::kOpenFailed);
   EXPECT_EQ(r.message, "File open Error : " + (req.outputDir / "DB_241105.dbh").string());
   EXPECT_EQ(r.detail, SOLVANE_SYSTEM_REASON(ENOENT, ERROR_PATH_NOT_FOUND));
 
   fs::create_directories(dir_ / "out" / "DB_241105.dbh");  // a folder in the way
   r = runConversion(request({dir_ / "n.txt", {}}), t);
-  EXPECT_EQ(r.status, ConversionStatus::kWriteFailed);
+  EXPECT_EQ(r.status, ConversionStatus::kOpenFailed);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "out"), {}), 1);
 }
 

@@ -23,8 +23,8 @@
 namespace fs = std::filesystem;
 using solvane::dialog::ButtonStates;
 using solvane::dialog::Controller;
-using solvane::dialog::Icon;
 using solvane::dialog::ListKind;
+using solvane::dialog::MessageKind;
 using solvane::dialog::RunState;
 using solvane::dialog::textPath;
 
@@ -58,7 +58,7 @@ std::string bigNormalList(int rows) {
 
 struct Shown {
   std::string text, detail;
-  Icon icon;
+  MessageKind kind;
   ButtonStates buttons;  // the buttons while the box was up
   RunState state;
 };
@@ -77,7 +77,9 @@ class FakeView final : public solvane::dialog::View {
   void importProgress(const std::string& line, int) override { progressLines.push_back(line); }
   void importEnded() override { ++importsEnded; }
   void importFinished(bool imported) override { imports.push_back(imported); }
+  [[nodiscard]] bool showsFindings() const override { return findings; }
 
+  bool findings = true;  // whether this view shows the quality findings
   int updates = 0;
   ButtonStates buttons{false, false, true, false, false, false};  // not what any state shows
   std::vector<bool> reloads;                                      // with findings from the worker?
@@ -92,8 +94,8 @@ class FakeView final : public solvane::dialog::View {
 class FakePrompts final : public solvane::dialog::Prompts {
  public:
   explicit FakePrompts(FakeView& view) : view_(view) {}
-  void message(const std::string& text, const std::string& detail, Icon icon) override {
-    messages.push_back({text, detail, icon, view_.buttons, controller ? controller->runState() : RunState::kIdle});
+  void message(const std::string& text, const std::string& detail, MessageKind kind) override {
+    messages.push_back({text, detail, kind, view_.buttons, controller ? controller->runState() : RunState::kIdle});
   }
   fs::path openSourceFile(const std::string& defaultName, const fs::path& folder) override {
     pickerCalls.emplace_back(defaultName, folder);
@@ -304,7 +306,7 @@ TEST_F(DialogLogic, ConvertsTheExampleListsToTheCommandLinesFile) {
   ASSERT_EQ(prompts_.messages.size(), 1u);
   EXPECT_EQ(prompts_.messages[0].text, solvane::conversionEndMessage(logic_.outputFolder() / "DB_160302.dbh"));
   EXPECT_EQ(prompts_.messages[0].detail, "");
-  EXPECT_EQ(prompts_.messages[0].icon, Icon::kNone);
+  EXPECT_EQ(prompts_.messages[0].kind, MessageKind::kPlain);
   EXPECT_EQ(prompts_.messages[0].buttons, kRunButtons);
   EXPECT_EQ(filesIn(autodoria.parent_path()), (std::vector<std::string>{"Autodoria.txt", "DB_160302.dbh"}));
 }
@@ -352,7 +354,7 @@ TEST_F(DialogLogic, ALoadErrorStopsTheRunAndWritesNothing) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, c.message);
     EXPECT_NE(prompts.messages[0].detail.find(c.detailNames), std::string::npos) << prompts.messages[0].detail;
-    EXPECT_EQ(prompts.messages[0].icon, Icon::kNone);
+    EXPECT_EQ(prompts.messages[0].kind, MessageKind::kPlain);
     EXPECT_EQ(prompts.messages[0].buttons, kRunButtons);
     EXPECT_EQ(logic.total(), c.total);
     EXPECT_EQ(view.buttons, kIdleButtons);
@@ -365,6 +367,28 @@ TEST_F(DialogLogic, ALoadErrorStopsTheRunAndWritesNothing) {
     EXPECT_EQ(prompts.messages[1].text, c.message);
     EXPECT_EQ(view.reloads, (std::vector<bool>{false, false}));  // nothing sorted, no findings
   }
+}
+
+// The output file that cannot be created has a kind of message of its own (a box with OK and
+// Cancel on Windows); nothing is written. A view that shows no findings gets none worked out.
+TEST_F(DialogLogic, AnOutputThatCannotBeCreatedHasItsOwnKindOfMessage) {
+  view_.findings = false;
+  const fs::path normal = dir_ / "Solvane.txt";
+  writeFile(normal, kNormalList);
+  fs::create_directories(dir_ / "DB_160302.dbh");  // a folder in the way
+  prompts_.answers = {normal};
+  logic_.OnOpenNormal();
+  logic_.setRunInputs(solvane::FileDate{2016, 3, 2}, 1);
+  logic_.OnConvert();
+  ASSERT_TRUE(posts_.runUntil([&] { return !view_.finished.empty(); }));
+  EXPECT_EQ(view_.reloads, std::vector<bool>{false});
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text, "File open Error : " + (logic_.outputFolder() / "DB_160302.dbh").string());
+  EXPECT_FALSE(prompts_.messages[0].detail.empty());
+  EXPECT_EQ(prompts_.messages[0].kind, MessageKind::kOutputOpenFailed);
+  EXPECT_EQ(view_.finished, std::vector<bool>{false});
+  EXPECT_EQ(view_.buttons, kIdleButtons);
+  EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"DB_160302.dbh", "Solvane.txt"}));
 }
 
 // Closing during a run: the worker is cancelled and joined at once; what it posted before is
@@ -504,7 +528,7 @@ TEST_F(DialogLogic, DroppedListsFillTheFieldsAndTheRestIsImported) {
   ASSERT_TRUE(posts_.runUntil([&] { return !prompts_.messages.empty(); }));  // the import may run on a worker
   ASSERT_EQ(prompts_.messages.size(), 1u);
   EXPECT_EQ(prompts_.messages[0].text, solvane::dialog::kImportFailed);
-  EXPECT_EQ(prompts_.messages[0].icon, Icon::kError);
+  EXPECT_EQ(prompts_.messages[0].kind, MessageKind::kError);
   EXPECT_NE(prompts_.messages[0].detail.find("notes.txt"), std::string::npos) << prompts_.messages[0].detail;
   EXPECT_EQ(filesIn(notes.parent_path()), std::vector<std::string>{"notes.txt"});
 

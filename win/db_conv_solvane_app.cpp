@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include "win/db_conv_solvane_dlg.h"
-#include "win/system_prompts.h"
 
 namespace solvane::win {
 
@@ -13,8 +12,7 @@ int CDB_Conv_SolvaneApp::InitInstance() {
   controls.dwICC = ICC_WIN95_CLASSES;
   ::InitCommonControlsEx(&controls);
 
-  SystemPrompts prompts;
-  CDB_Conv_SolvaneDlg dialog(prompts);
+  CDB_Conv_SolvaneDlg dialog;
   dialog.DoModal();
   return 0;
 }

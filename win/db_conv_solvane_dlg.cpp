@@ -33,10 +33,16 @@ void setText(HWND control, const std::string& utf8) {
 
 }  // namespace
 
-CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(solvane::dialog::Prompts& prompts)
+CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg() : CDB_Conv_SolvaneDlg(std::make_unique<SystemPrompts>(), nullptr) {}
+
+CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(solvane::dialog::Prompts& prompts) : CDB_Conv_SolvaneDlg(nullptr, &prompts) {}
+
+CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(std::unique_ptr<SystemPrompts> own, solvane::dialog::Prompts* given)
     : m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconResource))),
       smallIcon_(loadIcon(::GetSystemMetrics(SM_CXSMICON))),
-      logic_(*this, prompts, [this](std::function<void()> call) { posted_.post(std::move(call)); }) {}
+      systemPrompts_(std::move(own)),
+      logic_(*this, given ? *given : *systemPrompts_,
+             [this](std::function<void()> call) { posted_.post(std::move(call)); }) {}
 
 // The controller joins its workers before the posted calls and the window go.
 CDB_Conv_SolvaneDlg::~CDB_Conv_SolvaneDlg() {
@@ -91,6 +97,7 @@ INT_PTR CDB_Conv_SolvaneDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) 
     case PostedCalls::kMessage: posted_.runQueued(); return TRUE;
     case WM_DESTROY:
       posted_.close();
+      if (systemPrompts_) systemPrompts_->setOwner(nullptr);
       ::SetWindowLongPtrW(window_, DWLP_USER, 0);
       window_ = nullptr;
       m_List = nullptr;
@@ -101,6 +108,7 @@ INT_PTR CDB_Conv_SolvaneDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) 
 
 BOOL CDB_Conv_SolvaneDlg::OnInitDialog() {
   posted_.setWindow(window_);
+  if (systemPrompts_) systemPrompts_->setOwner(window_);
   m_List = control(ids::kIdList);
 
   // The About item after the system's own.

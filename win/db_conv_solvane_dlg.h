@@ -18,11 +18,15 @@
 
 #include "dialog/dialog_logic.h"
 #include "win/posted_calls.h"
+#include "win/system_prompts.h"
 
 namespace solvane::win {
 
 class CDB_Conv_SolvaneDlg final : private solvane::dialog::View {
  public:
+  // The system's own message boxes and pickers, modal over this dialog.
+  CDB_Conv_SolvaneDlg();
+  // `prompts` answer in their place (the tests answer them).
   explicit CDB_Conv_SolvaneDlg(solvane::dialog::Prompts& prompts);
   CDB_Conv_SolvaneDlg(const CDB_Conv_SolvaneDlg&) = delete;
   CDB_Conv_SolvaneDlg& operator=(const CDB_Conv_SolvaneDlg&) = delete;
@@ -38,6 +42,8 @@ class CDB_Conv_SolvaneDlg final : private solvane::dialog::View {
   [[nodiscard]] solvane::dialog::Controller& logic() noexcept { return logic_; }
 
  private:
+  CDB_Conv_SolvaneDlg(std::unique_ptr<SystemPrompts> own, solvane::dialog::Prompts* given);
+
   static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -69,6 +75,9 @@ class CDB_Conv_SolvaneDlg final : private solvane::dialog::View {
   HWND window_ = nullptr;
   HWND m_List = nullptr;  // the list view; the rows are the controller's table
   bool modal_ = false;
+  // The boxes and pickers when none were given: they stay modal over this window even when a
+  // worker's message comes while another program is in front.
+  std::unique_ptr<SystemPrompts> systemPrompts_;
   PostedCalls posted_;
   solvane::dialog::Controller logic_;
 };

@@ -85,19 +85,23 @@ void showAboutBox(HWND owner) {
   ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(100), owner, aboutProc, 0);
 }
 
-UINT messageStyle(const std::string& text, solvane::dialog::Icon icon) {
-  if (icon == solvane::dialog::Icon::kNone) return MB_OK;
-  // Whatever is pressed, the run is over; the two buttons are the system's old habit.
-  if (text.starts_with("File open Error")) return MB_OKCANCEL;
-  return MB_OK | MB_ICONERROR;
+UINT messageStyle(solvane::dialog::MessageKind kind) {
+  using solvane::dialog::MessageKind;
+  switch (kind) {
+    case MessageKind::kPlain: return MB_OK;
+    // Whatever is pressed, the run is over; the two buttons are the program's old habit.
+    case MessageKind::kOutputOpenFailed: return MB_OKCANCEL;
+    case MessageKind::kError: return MB_OK | MB_ICONERROR;
+  }
+  return MB_OK;
 }
 
 std::wstring messageText(const std::string& text, const std::string& detail) {
   return widen(detail.empty() ? text : text + "\n" + detail);
 }
 
-void SystemPrompts::message(const std::string& text, const std::string& detail, solvane::dialog::Icon icon) {
-  showMessageBox(owner(), messageText(text, detail), messageStyle(text, icon));
+void SystemPrompts::message(const std::string& text, const std::string& detail, solvane::dialog::MessageKind kind) {
+  showMessageBox(owner(), messageText(text, detail), messageStyle(kind));
 }
 
 std::filesystem::path SystemPrompts::openSourceFile(const std::string& defaultName,

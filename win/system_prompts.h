@@ -34,25 +34,30 @@ std::vector<std::filesystem::path> pickOpenFiles(HWND owner, const std::filesyst
 // The About box, template 100, modal over `owner`.
 void showAboutBox(HWND owner);
 
-// The message box's style for the controller's message: MB_OK; MB_OKCANCEL for the output file
-// that cannot be created; the error icon for the other failures of a conversion.
-UINT messageStyle(const std::string& text, solvane::dialog::Icon icon);
+// The message box's style for each kind of the controller's messages.
+UINT messageStyle(solvane::dialog::MessageKind kind);
 // Text and detail as the box shows them: the detail (path, line, reason) on a line of its own.
 std::wstring messageText(const std::string& text, const std::string& detail);
 
 class SystemPrompts final : public solvane::dialog::Prompts {
  public:
-  // The window the boxes are modal over; without one, the thread's active window (the dialog).
+  // The window the boxes are modal over when none of this thread's windows is active (another
+  // program is in front as a worker's message comes): without it the box would have no owner,
+  // and the dialog would take clicks and close while the box waits.
   void setOwner(HWND owner) noexcept { owner_ = owner; }
 
-  void message(const std::string& text, const std::string& detail, solvane::dialog::Icon icon) override;
+  void message(const std::string& text, const std::string& detail, solvane::dialog::MessageKind kind) override;
   std::filesystem::path openSourceFile(const std::string& defaultName, const std::filesystem::path& folder) override;
   std::vector<std::filesystem::path> openImportFiles(const std::filesystem::path& folder) override;
   bool confirm(const std::string& text, const std::string& detail) override;
   void about() override;
 
  private:
-  [[nodiscard]] HWND owner() const noexcept { return owner_ ? owner_ : ::GetActiveWindow(); }
+  // The active window of this thread (the dialog, or a picker or box over it), else the owner.
+  [[nodiscard]] HWND owner() const noexcept {
+    HWND active = ::GetActiveWindow();
+    return active ? active : owner_;
+  }
 
   HWND owner_ = nullptr;
 };

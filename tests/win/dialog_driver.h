@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 struct Shown {
   std::string text;
   std::string detail;
-  solvane::dialog::Icon icon;
+  solvane::dialog::MessageKind kind;
 };
 
 class FakePrompts final : public solvane::dialog::Prompts {
@@ -36,8 +36,8 @@ class FakePrompts final : public solvane::dialog::Prompts {
   int abouts = 0;
   bool confirmAnswer = true;
 
-  void message(const std::string& text, const std::string& detail, solvane::dialog::Icon icon) override {
-    messages.push_back({text, detail, icon});
+  void message(const std::string& text, const std::string& detail, solvane::dialog::MessageKind kind) override {
+    messages.push_back({text, detail, kind});
   }
   fs::path openSourceFile(const std::string& defaultName, const fs::path&) override {
     askedDefaults.push_back(defaultName);

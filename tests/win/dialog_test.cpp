@@ -27,7 +27,7 @@ namespace {
 
 using namespace solvane::wintest;
 namespace ids = solvane::dialog;
-using solvane::dialog::Icon;
+using solvane::dialog::MessageKind;
 
 const fs::path kExamples = fs::path(SOLVANE_TEST_SOURCE_DIR) / "examples";
 const solvane::FileDate kDate{2024, 11, 5};
@@ -307,7 +307,7 @@ TEST_F(WinDialog, ConvertsTheExamplesLikeTheCommandLine) {
   const fs::path written = dir_ / "DB_241105.dbh";
   ASSERT_EQ(prompts_.messages.size(), 1u);
   EXPECT_EQ(prompts_.messages[0].text, "DB Conversion end. [" + ids::pathText(written) + "]");
-  EXPECT_EQ(solvane::win::messageStyle(prompts_.messages[0].text, prompts_.messages[0].icon), UINT{MB_OK});
+  EXPECT_EQ(solvane::win::messageStyle(prompts_.messages[0].kind), UINT{MB_OK});
   for (const int id : {ids::kIdOpenNormal, ids::kIdConversion, ids::kIdOk}) EXPECT_TRUE(enabled(window_, id)) << id;
   EXPECT_FALSE(enabled(window_, ids::kIdLoad));
 
@@ -369,7 +369,7 @@ TEST_F(WinDialog, FailuresShowTheirMessageAndWriteNothing) {
     ASSERT_EQ(prompts_.messages.size(), 1u);
     const Shown& shown = prompts_.messages[0];
     EXPECT_EQ(shown.text, c.text);
-    EXPECT_EQ(solvane::win::messageStyle(shown.text, shown.icon), c.style);
+    EXPECT_EQ(solvane::win::messageStyle(shown.kind), c.style);
     // With the second line: where and why.
     EXPECT_FALSE(shown.detail.empty());
     EXPECT_NE((shown.text + shown.detail).find(ids::pathText(c.normal.parent_path())), std::string::npos)
@@ -381,24 +381,22 @@ TEST_F(WinDialog, FailuresShowTheirMessageAndWriteNothing) {
 
 TEST(WinMessages, StylesAndTexts) {
   const struct {
-    std::string text, detail;
-    Icon icon;
+    MessageKind kind;
     UINT style;
+  } styles[] = {{MessageKind::kPlain, MB_OK},
+                {MessageKind::kOutputOpenFailed, MB_OKCANCEL},
+                {MessageKind::kError, MB_OK | MB_ICONERROR}};
+  for (const auto& c : styles) EXPECT_EQ(solvane::win::messageStyle(c.kind), c.style) << static_cast<int>(c.kind);
+
+  const struct {
+    std::string text, detail;
     std::wstring shown;
-  } cases[] = {
-      {"DB Conversion end. [C:\\w\\DB_241105.dbh]", "", Icon::kNone, MB_OK,
-       L"DB Conversion end. [C:\\w\\DB_241105.dbh]"},
-      {"Error[5009]", "C:\\카메라\\a.txt: No such file", Icon::kNone, MB_OK,
-       L"Error[5009]\nC:\\카메라\\a.txt: No such file"},
-      {"File open Error : C:\\w\\DB_241105.dbh", "Access denied", Icon::kError, MB_OKCANCEL,
-       L"File open Error : C:\\w\\DB_241105.dbh\nAccess denied"},
-      {"File write Error : C:\\w\\DB_241105.dbh", "Disk full", Icon::kError, MB_OK | MB_ICONERROR,
-       L"File write Error : C:\\w\\DB_241105.dbh\nDisk full"},
+  } texts[] = {
+      {"DB Conversion end. [C:\\w\\DB_241105.dbh]", "", L"DB Conversion end. [C:\\w\\DB_241105.dbh]"},
+      {"Error[5009]", "C:\\카메라\\a.txt: No such file", L"Error[5009]\nC:\\카메라\\a.txt: No such file"},
+      {"File write Error : C:\\w\\DB_241105.dbh", "Disk full", L"File write Error : C:\\w\\DB_241105.dbh\nDisk full"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(solvane::win::messageStyle(c.text, c.icon), c.style) << c.text;
-    EXPECT_EQ(solvane::win::messageText(c.text, c.detail), c.shown) << c.text;
-  }
+  for (const auto& c : texts) EXPECT_EQ(solvane::win::messageText(c.text, c.detail), c.shown) << c.text;
 }
 
 // Lists dropped on the window go into the field their header fits, whatever order they come in.
