@@ -80,12 +80,12 @@ std::optional<Position> position(const osmium::Location& l) {
 
 // libosmium walks a tag list string by string with strlen, so a PBF key or value with a NUL
 // byte inside (the format allows any bytes) walks it past the list's end. Such a list is
-// refused before any tag is read.
+// refused before any tag is read. The walk is libosmium's own, pair by pair up to the list's
+// byte size (which holds no padding), but bounded.
 void requireWellFormed(const osmium::TagList& tags) {
   const auto* p = reinterpret_cast<const char*>(tags.data()) + sizeof(osmium::TagList);
   const auto* end = reinterpret_cast<const char*>(tags.data()) + tags.byte_size();
   while (p < end) {
-    if (*p == '\0' && std::all_of(p, end, [](char c) { return c == '\0'; })) break;  // padding, if any
     for (int part = 0; part < 2; ++part) {
       const void* nul = std::memchr(p, '\0', static_cast<std::size_t>(end - p));
       if (!nul) throw std::runtime_error("a tag with a NUL byte inside; not valid OpenStreetMap data");
