@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -82,12 +83,12 @@ std::optional<Position> position(const osmium::Location& l) {
 
 // libosmium walks a tag list string by string with strlen, so a PBF key or value with a NUL
 // byte inside (the format allows any bytes) walks it past the list's end. Such a list is
-// refused before any tag is read.
+// refused before any tag is read. The walk is libosmium's own, pair by pair up to the list's
+// byte size (which holds no padding), but bounded.
 void requireWellFormed(const osmium::TagList& tags) {
   const auto* p = reinterpret_cast<const char*>(tags.data()) + sizeof(osmium::TagList);
   const auto* end = reinterpret_cast<const char*>(tags.data()) + tags.byte_size();
   while (p < end) {
-    if (*p == '\0' && std::all_of(p, end, [](char c) { return c == '\0'; })) break;  // padding, if any
     for (int part = 0; part < 2; ++part) {
       const void* nul = std::memchr(p, '\0', static_cast<std::size_t>(end - p));
       if (!nul) throw std::runtime_error("a tag with a NUL byte inside; not valid OpenStreetMap data");
@@ -124,9 +125,10 @@ class OsmImport {
   explicit OsmImport(CameraSet& set) : set_(set) {}
 
   // The progress offset counts both passes: the second starts at the file's size.
-  void relations(osmium::io::Reader& reader) {
+  // `base`: where in the file the reader's bytes begin (a tail of it, see relationsTail).
+  void relations(osmium::io::Reader& reader, std::uint64_t base = 0) {
     while (osmium::memory::Buffer buffer = reader.read()) {
-      set_.reached(reader.offset());
+      set_.reached(base + reader.offset());
       for (const auto& r : buffer.select<osmium::Relation>()) {
         requireWellFormed(r.tags());
         if (tag(r.tags(), "type") != "enforcement") continue;
@@ -155,6 +157,12 @@ class OsmImport {
     }
     std::sort(needed_.begin(), needed_.end());
     needed_.erase(std::unique(needed_.begin(), needed_.end()), needed_.end());
+  }
+
+  // Forgets what a first pass collected, for reading the relations again another way.
+  void forgetRelations() {
+    enforcements_.clear();
+    needed_.clear();
   }
 
   void nodes(osmium::io::Reader& reader) {
@@ -416,13 +424,71 @@ std::optional<ReadError> pbfFileProblem(const std::filesystem::path& path) {
       });
 }
 
+// Plain OSM XML lists its relations after its nodes and ways, and parsing the whole file only
+// to find them was half of an import's time. So the first pass finds the first "<relation"
+// by a byte search ('<' stands raw only in markup) and parses from there, as a document of its
+// own; the second pass parses the whole file as always. Nothing (no tail over 256 MiB, or a
+// tail that does not parse): the usual first pass.
+struct XmlTail {
+  std::string document;
+  std::uint64_t offset = 0;
+};
+std::optional<XmlTail> relationsTail(const std::filesystem::path& path, CameraSet& set) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  constexpr std::size_t kChunk = 8 << 20;
+  constexpr std::string_view kTag = "<relation";
+  std::string chunk(kChunk + kTag.size() + 1, '\0');
+  std::size_t kept = 0;     // bytes carried over from the chunk before
+  std::uint64_t start = 0;  // the file offset of chunk[0]
+  for (;;) {
+    in.read(chunk.data() + kept, static_cast<std::streamsize>(kChunk));
+    const std::size_t n = kept + static_cast<std::size_t>(in.gcount());
+    const std::string_view view(chunk.data(), n);
+    for (std::size_t at = view.find(kTag); at != std::string_view::npos; at = view.find(kTag, at + 1)) {
+      if (at + kTag.size() >= n) break;  // its next byte is in the next chunk
+      const char next = view[at + kTag.size()];
+      if (next != ' ' && next != '\t' && next != '\r' && next != '\n' && next != '>' && next != '/') continue;
+      XmlTail tail;
+      tail.offset = start + at;
+      std::error_code ec;
+      const std::uintmax_t size = std::filesystem::file_size(path, ec);
+      if (ec || size < tail.offset || size - tail.offset > (256u << 20)) return std::nullopt;
+      tail.document = "<osm version=\"0.6\">\n";
+      tail.document.append(view.substr(at));
+      tail.document.append(std::istreambuf_iterator<char>(in), {});
+      return tail;
+    }
+    set.reached(start + n);
+    if (!in) return XmlTail{"<osm version=\"0.6\"></osm>", start + n};  // no relations at all
+    // Keep the last bytes: the tag may straddle two chunks.
+    kept = std::min(n, kTag.size());
+    std::copy(chunk.data() + n - kept, chunk.data() + n, chunk.data());
+    start += n - kept;
+  }
+}
+
 // Versions, timestamps and users are not read (read_meta::no): nothing here needs them, and
 // libosmium's timestamp arithmetic on hostile values is one less place to go wrong.
 template <class MakeFile>
-std::optional<ReadError> readOsm(MakeFile makeFile, CameraSet& set) {
+std::optional<ReadError> readOsm(MakeFile makeFile, CameraSet& set, const XmlTail* tail = nullptr) {
   try {
     OsmImport import(set);
-    {
+    bool read = false;
+    if (tail) {
+      try {
+        osmium::io::Reader reader(osmium::io::File(tail->document.data(), tail->document.size(), "osm"),
+                                  osmium::osm_entity_bits::relation, osmium::io::read_meta::no);
+        import.relations(reader, tail->offset);
+        reader.close();
+        read = true;
+      } catch (const std::bad_alloc&) {
+        throw;
+      } catch (const std::exception&) {
+        import.forgetRelations();  // the whole file's pass below says what is wrong
+      }
+    }
+    if (!read) {
       osmium::io::Reader reader(makeFile(), osmium::osm_entity_bits::relation, osmium::io::read_meta::no);
       import.relations(reader);
       reader.close();
@@ -496,16 +562,20 @@ std::optional<ReadError> readOsmFile(const std::filesystem::path& path, const st
     return readOsmBytes(read.bytes(), inMemory, set);
   }
 #endif
+  std::optional<XmlTail> tail;
   try {
     osmium::io::File file(name, format);
     file.check();
     if (file.format() == osmium::io::file_format::pbf) {
       if (auto problem = pbfFileProblem(path)) return problem;
     }
+    if (file.format() == osmium::io::file_format::xml && file.compression() == osmium::io::file_compression::none) {
+      tail = relationsTail(path, set);
+    }
   } catch (const std::exception&) {
     // An unknown format and the like: readOsm gives the error.
   }
-  return readOsm([&] { return osmium::io::File(name, format); }, set);
+  return readOsm([&] { return osmium::io::File(name, format); }, set, tail ? &*tail : nullptr);
 }
 
 std::optional<ReadError> readOsmBytes(std::string_view bytes, const std::string& format, CameraSet& set) {

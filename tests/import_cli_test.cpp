@@ -141,7 +141,9 @@ TEST(ImportCli, ColumnsNamedByTheUser) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("--columns lat=Breite: no such column in the header"), std::string::npos) << r.err;
   for (const char* bad : {"lon", "height=Ost", "lon=Ost,"}) {
-    EXPECT_EQ(runSolvane({"import", (dir / "cams.csv").string(), "--columns", bad}).exitCode, 2) << bad;
+    EXPECT_EQ(
+        runSolvane({"import", (dir / "cams.csv").string(), "--columns", bad, "--output-dir", dir.string()}).exitCode, 2)
+        << bad;
   }
   fs::remove_all(dir);
 }

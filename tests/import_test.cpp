@@ -108,10 +108,12 @@ TEST(ImportFixtures, EachGivesExactlyItsExpectedLinesOrError) {
   EXPECT_GE(checked, 21u);
 }
 
-// The same OpenStreetMap data as PBF (written here with libosmium) gives the same cameras.
+// The same OpenStreetMap data as PBF (written here with libosmium) gives the same cameras; and
+// a plain XML file, whose relations the first pass finds by a byte search (readOsmFile), gives
+// what the whole-file first pass (readOsmBytes, the reference) gives.
 TEST(ImportFixtures, OsmPbfReadsLikeOsmXml) {
   const fs::path dir = freshDir("pbf");
-  for (const char* name : {"osm_cameras.osm", "osm_enforcement.osm"}) {
+  for (const char* name : {"osm_cameras.osm", "osm_enforcement.osm", "osm_relation_in_a_comment.osm"}) {
     SCOPED_TRACE(name);
     const fs::path xml = fs::path(SOLVANE_SOURCE_DIR) / "tests/import_fixtures" / name;
     const fs::path pbf = dir / (std::string(name) + ".pbf");
@@ -129,6 +131,11 @@ TEST(ImportFixtures, OsmPbfReadsLikeOsmXml) {
     EXPECT_EQ(autodoriaListText(fromPbf.cameras(), {}), autodoriaListText(fromXml.cameras(), {}));
     EXPECT_EQ(fromPbf.skipped().size(), fromXml.skipped().size());
     EXPECT_EQ(fromPbf.notes().size(), fromXml.notes().size());
+    CameraSet wholeFile;
+    ASSERT_FALSE(readOsmBytes(slurp(xml), "osm", wholeFile));
+    EXPECT_EQ(normalListText(wholeFile.cameras(), {}), normalListText(fromXml.cameras(), {}));
+    EXPECT_EQ(autodoriaListText(wholeFile.cameras(), {}), autodoriaListText(fromXml.cameras(), {}));
+    EXPECT_EQ(wholeFile.notes(), fromXml.notes());
   }
   fs::remove_all(dir);
 }
