@@ -40,7 +40,7 @@ struct ImportRequest {
   Region region;
   bool gpxSections = false;
   std::optional<double> mergeMetres;  // set: cameras this close become one (camera_merge.h)
-  CsvColumns csvColumns;  // --columns
+  CsvColumns csvColumns;              // --columns
   // Called now and then (once at the start, about every 100 ms while reading, once when all is
   // read) on the thread that runs the import.
   std::function<void(const ImportProgress&)> progress;
@@ -61,8 +61,8 @@ struct ImportResult {
   std::vector<FileSummary> files;
   CameraSet cameras;
   std::optional<std::filesystem::path> normalList, autodoriaList;  // what was written
-  bool staleAutodoria = false;  // an Autodoria.txt was left as it was (no sections this time)
-  bool cancelled = false;       // stopped by ImportRequest::cancel; nothing was written
+  bool staleAutodoria = false;       // an Autodoria.txt was left as it was (no sections this time)
+  bool cancelled = false;            // stopped by ImportRequest::cancel; nothing was written
   std::optional<MergeReport> merge;  // with ImportRequest::mergeMetres
 };
 
