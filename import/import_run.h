@@ -39,14 +39,15 @@ struct ImportRequest {
   ListDefaults defaults;
   Region region;
   bool gpxSections = false;
-  std::optional<double> mergeMetres;  // set: cameras this close become one (camera_merge.h)
-  CsvColumns csvColumns;              // --columns
+  CsvColumns csvColumns;  // --columns
   // Called now and then (once at the start, about every 100 ms while reading, once when all is
   // read) on the thread that runs the import.
   std::function<void(const ImportProgress&)> progress;
   // Set (from any thread): the import stops soon, writes nothing and reports `cancelled`. Set
   // once the lists are being written, it comes too late and the import completes.
   const std::atomic<bool>* cancel = nullptr;
+  // Set: cameras this close become one (camera_merge.h).
+  std::optional<double> mergeMetres;
 };
 
 struct FileSummary {
@@ -61,9 +62,10 @@ struct ImportResult {
   std::vector<FileSummary> files;
   CameraSet cameras;
   std::optional<std::filesystem::path> normalList, autodoriaList;  // what was written
-  bool staleAutodoria = false;       // an Autodoria.txt was left as it was (no sections this time)
-  bool cancelled = false;            // stopped by ImportRequest::cancel; nothing was written
-  std::optional<MergeReport> merge;  // with ImportRequest::mergeMetres
+  bool staleAutodoria = false;  // an Autodoria.txt was left as it was (no sections this time)
+  bool cancelled = false;       // stopped by ImportRequest::cancel; nothing was written
+  // With ImportRequest::mergeMetres: what merged.
+  std::optional<MergeReport> merge;
 };
 
 // Reads the files into one set; on the first file that cannot be read or parsed nothing is
