@@ -249,6 +249,15 @@ int runDiff(const DiffOptions& o) {
       std::cerr << "solvane diff: --new " << *neu.error << "\n";
       return 2;
     }
+    // What was left out, so a count that looks short has its reason.
+    for (const compare::Side* side : {&old.side, &neu.side}) {
+      for (const SideFile& f : side->files) {
+        if (f.skipped) {
+          std::cerr << "solvane diff: note: \"" << displayPath(f.path) << "\" (" << f.format << "): " << f.skipped
+                    << " row(s) or item(s) not compared (the conversion skips them, or the import does)\n";
+        }
+      }
+    }
     compare::MatchOptions options;
     options.nearMetres = o.near;
     const ReleaseDiff diff = compare::diffReleases(old.side, neu.side, options);

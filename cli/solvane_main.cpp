@@ -41,9 +41,8 @@ int solvaneMain(int argc, char** argv) {
       "  solvane diff    --old old/Solvane.txt old/Autodoria.txt --new Solvane.txt Autodoria.txt\n"
       "\nRun 'solvane <command> --help' for a command's options; 'man solvane' has the whole manual.");
   const solvane::cli::Command commands[] = {
-      solvane::cli::addConvertCommand(app), solvane::cli::addCheckCommand(app),
-      solvane::cli::addInspectCommand(app), solvane::cli::addDumpCommand(app),
-      solvane::cli::addDiffCommand(app),
+      solvane::cli::addConvertCommand(app), solvane::cli::addCheckCommand(app), solvane::cli::addInspectCommand(app),
+      solvane::cli::addDumpCommand(app),    solvane::cli::addDiffCommand(app),
 #ifdef SOLVANE_WITH_IMPORT
       solvane::cli::addImportCommand(app),
 #endif

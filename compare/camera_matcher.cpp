@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <optional>
+#include <queue>
 
 #include "check/geodesy.h"
 #include "check/near_duplicates.h"
@@ -150,13 +151,62 @@ std::uint64_t hashOf(const IdentityKey& k) noexcept {
   return h;
 }
 
+struct Entry {
+  std::uint64_t hash;
+  std::uint32_t index;
+  std::uint32_t isNew;
+};
+
+// The greedy among cameras that are all equal: every old-new pair among them is a first
+// choice (0 cm, no difference), taken by how far apart the two stand in their sides' order
+// (then old, then new). The nearest such pair of those left always stands side by side once
+// the indices of both sides are merged in one order (anything between would be nearer to one
+// of them), so a heap of neighbouring pairs gives the same matches as sorting all n x m pairs,
+// and a crowd of equal cameras at one place costs n log n instead.
+std::vector<CameraMatch> matchEqual(std::vector<Entry> items) {
+  std::sort(items.begin(), items.end(),
+            [](const Entry& a, const Entry& b) { return a.index != b.index ? a.index < b.index : a.isNew < b.isNew; });
+  const std::size_t n = items.size();
+  std::vector<std::size_t> prev(n), next(n);
+  std::vector<bool> alive(n, true);
+  for (std::size_t k = 0; k < n; ++k) {
+    prev[k] = k == 0 ? SIZE_MAX : k - 1;
+    next[k] = k + 1 == n ? SIZE_MAX : k + 1;
+  }
+  struct Pair {
+    std::uint32_t gap, old, neu;
+    std::size_t left, right;  // positions in `items`, side by side
+    bool operator>(const Pair& o) const noexcept {
+      if (gap != o.gap) return gap > o.gap;
+      if (old != o.old) return old > o.old;
+      return neu > o.neu;
+    }
+  };
+  std::priority_queue<Pair, std::vector<Pair>, std::greater<Pair>> heap;
+  const auto push = [&](std::size_t l, std::size_t r) {
+    if (l == SIZE_MAX || r == SIZE_MAX || items[l].isNew == items[r].isNew) return;
+    const Entry& o = items[l].isNew ? items[r] : items[l];
+    const Entry& w = items[l].isNew ? items[l] : items[r];
+    heap.push({o.index > w.index ? o.index - w.index : w.index - o.index, o.index, w.index, l, r});
+  };
+  for (std::size_t k = 0; k + 1 < n; ++k) push(k, k + 1);
+  std::vector<CameraMatch> matches;
+  while (!heap.empty()) {
+    const Pair p = heap.top();
+    heap.pop();
+    if (!alive[p.left] || !alive[p.right]) continue;
+    alive[p.left] = alive[p.right] = false;
+    matches.push_back({p.old, p.neu});
+    const std::size_t l = prev[p.left], r = next[p.right];
+    if (l != SIZE_MAX) next[l] = r;
+    if (r != SIZE_MAX) prev[r] = l;
+    push(l, r);
+  }
+  return matches;
+}
+
 std::vector<CameraMatch> matchIdentical(std::span<const DiffCamera> old, std::span<const DiffCamera> neu, bool stored,
                                         std::vector<bool>& oldTaken, std::vector<bool>& newTaken) {
-  struct Entry {
-    std::uint64_t hash;
-    std::uint32_t index;
-    std::uint32_t isNew;
-  };
   std::vector<Entry> entries;
   entries.reserve(old.size() + neu.size());
   for (std::uint32_t i = 0; i < old.size(); ++i) {
@@ -172,7 +222,6 @@ std::vector<CameraMatch> matchIdentical(std::span<const DiffCamera> old, std::sp
   });
   const auto cameraOf = [&](const Entry& e) -> const DiffCamera& { return e.isNew ? neu[e.index] : old[e.index]; };
   std::vector<CameraMatch> matches;
-  std::vector<Candidate> group;
   for (std::size_t i = 0; i < entries.size();) {
     std::size_t j = i + 1;
     while (j < entries.size() && entries[j].hash == entries[i].hash) ++j;
@@ -183,17 +232,25 @@ std::vector<CameraMatch> matchIdentical(std::span<const DiffCamera> old, std::sp
         oldTaken[entries[i].index] = newTaken[entries[i + 1].index] = true;
       }
     } else if (j - i > 2) {
-      // Cameras listed more than once: every equal old-new pair, chosen in the greedy's order.
-      group.clear();
-      for (std::size_t a = i; a < j && !entries[a].isNew; ++a) {
-        const IdentityKey key = identityKey(cameraOf(entries[a]), stored);
-        for (std::size_t b = i; b < j; ++b) {
-          if (entries[b].isNew && identityKey(cameraOf(entries[b]), stored) == key) {
-            group.push_back({entries[a].index, entries[b].index, 0, 0, 0});
-          }
+      // Cameras listed more than once (or a rare clash of hashes): split by the whole key.
+      std::vector<std::pair<IdentityKey, Entry>> run;
+      for (std::size_t k = i; k < j; ++k) run.push_back({identityKey(cameraOf(entries[k]), stored), entries[k]});
+      std::sort(run.begin(), run.end(), [](const auto& a, const auto& b) {
+        if (a.first.v != b.first.v) return a.first.v < b.first.v;
+        if (a.second.isNew != b.second.isNew) return a.second.isNew < b.second.isNew;
+        return a.second.index < b.second.index;
+      });
+      for (std::size_t a = 0; a < run.size();) {
+        std::size_t b = a + 1;
+        while (b < run.size() && run[b].first == run[a].first) ++b;
+        std::vector<Entry> equal;
+        for (std::size_t k = a; k < b; ++k) equal.push_back(run[k].second);
+        for (const CameraMatch& m : matchEqual(std::move(equal))) {
+          oldTaken[m.old] = newTaken[m.neu] = true;
+          matches.push_back(m);
         }
+        a = b;
       }
-      for (const CameraMatch& m : choose(group, oldTaken, newTaken)) matches.push_back(m);
     }
     i = j;
   }

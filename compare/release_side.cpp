@@ -143,10 +143,15 @@ std::optional<std::string> readList(std::string_view bytes, bool complete, FileK
   return std::nullopt;
 }
 
-void takeDatabase(const DatabaseInspection& db, std::uint32_t file, Side& side) {
+void takeDatabase(const DatabaseInspection& db, std::uint32_t file, Side& side, std::size_t& skipped) {
   side.cameras.reserve(side.cameras.size() + db.records.size());
   for (std::size_t i = 0; i < db.records.size(); ++i) {
     const DecodedRecord& r = db.records[i];
+    // A damaged file's record outside the range is no place on earth (inspect reports it).
+    if (!inRange(r.first.longitude, r.first.latitude)) {
+      ++skipped;
+      continue;
+    }
     DiffCamera c;
     c.lat = r.first.latitude;
     c.lon = r.first.longitude;
@@ -319,7 +324,7 @@ SideRead readSide(std::span<const std::filesystem::path> paths) {
       if (!read.inspection.isCameraDatabase) return fail("not a camera database (magic or format mark wrong)");
       file.kind = FileKind::kDatabase;
       file.format = "database";
-      takeDatabase(read.inspection, index, side);
+      takeDatabase(read.inspection, index, side, file.skipped);
     } else if (looksLikeList(head)) {
       const SourceRead read = readSourceFile(path);
       if (read.error && read.size == 0)

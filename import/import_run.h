@@ -39,7 +39,6 @@ struct ImportRequest {
   ListDefaults defaults;
   Region region;
   bool gpxSections = false;
-  std::optional<double> mergeMetres;  // set: cameras this close become one (camera_merge.h)
   CsvColumns csvColumns;  // --columns
   // Called now and then (once at the start, about every 100 ms while reading, once when all is
   // read) on the thread that runs the import.
@@ -47,6 +46,8 @@ struct ImportRequest {
   // Set (from any thread): the import stops soon, writes nothing and reports `cancelled`. Set
   // once the lists are being written, it comes too late and the import completes.
   const std::atomic<bool>* cancel = nullptr;
+  // Set: cameras this close become one (camera_merge.h).
+  std::optional<double> mergeMetres;
 };
 
 struct FileSummary {
@@ -63,7 +64,8 @@ struct ImportResult {
   std::optional<std::filesystem::path> normalList, autodoriaList;  // what was written
   bool staleAutodoria = false;  // an Autodoria.txt was left as it was (no sections this time)
   bool cancelled = false;       // stopped by ImportRequest::cancel; nothing was written
-  std::optional<MergeReport> merge;  // with ImportRequest::mergeMetres
+  // With ImportRequest::mergeMetres: what merged.
+  std::optional<MergeReport> merge;
 };
 
 // Reads the files into one set; on the first file that cannot be read or parsed nothing is

@@ -95,6 +95,10 @@ TEST(ReleaseDiff, TableOfMatchingCases) {
        {point(kLat, kLon), point(kLat + 0.0003, kLon)},
        {point(kLat + 0.0003, kLon), point(kLat + 0.0003, kLon)},
        "moved:1>1 unchanged 1"},
+      {"a camera listed twice, once in the new release, equally far in source order: the earlier",
+       {point(kLat, kLon), point(kLat + 0.01, kLon), point(kLat, kLon)},
+       {point(kLat + 0.01, kLon), point(kLat, kLon)},
+       "removed:3>- unchanged 2"},
       {"moved farther than --near: removed and added",
        {point(kLat, kLon)},
        {point(kLat + 0.001, kLon)},
@@ -233,6 +237,28 @@ TEST(ReleaseDiff, GridMatchesAsAllPairs) {
       }
       EXPECT_GT(fast.size(), old.size() / 2);
     }
+  }
+}
+
+TEST(ReleaseDiff, ACrowdOfEqualCamerasMatchesAsAllPairs) {
+  // Rows written at 0 (coordinates that are no numbers) pile up at one place with equal values:
+  // the identical cameras' pass takes them by source order as the reference does, without
+  // building every pair.
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> unit(0, 1);
+  std::vector<DiffCamera> old, neu;
+  for (int k = 0; k < 400; ++k) {
+    if (unit(rng) < 0.7) old.push_back(point(0, 0));
+    if (unit(rng) < 0.5) neu.push_back(point(0, 0));
+    old.push_back(point(kLat + unit(rng) * 0.01, kLon));
+    if (unit(rng) < 0.3) neu.push_back(point(0, 0, 1, 50));
+  }
+  const std::vector<CameraMatch> fast = matchCameras(old, neu, {});
+  const std::vector<CameraMatch> slow = matchCamerasByAllPairs(old, neu, {});
+  ASSERT_EQ(fast.size(), slow.size());
+  for (std::size_t k = 0; k < fast.size(); ++k) {
+    ASSERT_EQ(fast[k].old, slow[k].old) << k;
+    ASSERT_EQ(fast[k].neu, slow[k].neu) << k;
   }
 }
 
