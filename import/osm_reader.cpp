@@ -19,6 +19,10 @@
 
 #include "base/source_file.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace solvane::importer {
 namespace {
 
@@ -546,9 +550,11 @@ std::optional<std::int64_t> maxspeedKmh(std::string_view value, std::string& not
 std::optional<ReadError> readOsmFile(const std::filesystem::path& path, const std::string& format, CameraSet& set) {
   const std::string name = path.string();
 #ifdef _WIN32
-  // libosmium opens files by their narrow name, which Windows reads in the ANSI code page: a
-  // name outside ASCII would not open. Such a file is read into memory and parsed from there.
-  if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+  // libosmium opens files by their narrow name, which Windows reads in the ANSI code page. The
+  // manifest makes that UTF-8 where Windows can (10 version 1903 and later); elsewhere a name
+  // outside ASCII would not open, and such a file is read into memory and parsed from there.
+  if (::GetACP() != CP_UTF8 &&
+      std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
     const SourceRead read = readSourceFile(path);
     if (read.error) return ReadError{"", read.error->detail};
     std::string inMemory = format;
