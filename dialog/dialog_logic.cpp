@@ -270,7 +270,7 @@ void Controller::OnConvert() {
   // worker into a table of their own; the paths and the output folder are taken now, so the
   // Autodoria Open button may stay enabled.
   startWorker([this, run, paths = SourcePaths{textPath(m_strNormalPath), textPath(m_strAutodoriaPath)},
-               folder = outputFolder()] {
+               folder = outputFolder(), findings = m_view.showsFindings()] {
     auto loaded = std::make_shared<LoadedTable>();
     loaded->folder = folder;
     loaded->result = loadSources(loaded->table, paths);
@@ -278,7 +278,7 @@ void Controller::OnConvert() {
     if (loaded->result.ok() && !m_cancel.load()) loaded->table.sortByLatitude();
     // The quality findings of the sorted table, here rather than on the UI thread, where a
     // million rows would hold the dialog still for a second.
-    if (loaded->result.ok() && !m_cancel.load()) {
+    if (findings && loaded->result.ok() && !m_cancel.load()) {
       loaded->findings = std::make_shared<const TableFindings>(TableFindings::build(loaded->table));
     }
     postForRun(run, [this, run, loaded] { finishLoad(run, *loaded); });

@@ -67,6 +67,9 @@ class View {
   // `findings` are the quality findings of that table when a worker worked them out; null
   // after a load on the UI thread (a front end that shows them works them out itself).
   virtual void tableReloaded(std::shared_ptr<const TableFindings> findings) = 0;
+  // Whether this front end shows the quality findings at all. When not, a Conversion does not
+  // work them out: for a million rows they cost more time and memory than the load itself.
+  [[nodiscard]] virtual bool showsFindings() const { return true; }
 
   // Notices for front ends and tests that follow a run; they change nothing.
   // A Conversion's lists were loaded and shown; `converting`: the encode/write worker started

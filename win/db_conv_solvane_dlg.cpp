@@ -157,11 +157,11 @@ bool CDB_Conv_SolvaneDlg::OnPaint() {
 void CDB_Conv_SolvaneDlg::OnCommand(int id) {
   switch (id) {
     case IDOK:
-      // Disabled during a run; Enter still sends it.
-      if (!logic_.isConverting()) end(IDOK);
+      // Greyed during a run or an import; Enter still sends it.
+      if (logic_.buttons().ok) end(IDOK);
       break;
     case IDCANCEL:
-      // Escape and the close box: a run is cancelled and its workers joined first.
+      // Escape and the close box: a run or an import is cancelled and its worker joined first.
       logic_.cancelConversion();
       end(IDCANCEL);
       break;
@@ -192,7 +192,8 @@ void CDB_Conv_SolvaneDlg::OnDropFiles(HDROP drop) {
     paths.emplace_back(path);
   }
   ::DragFinish(drop);
-  if (!paths.empty()) logic_.takeFiles(paths);
+  // Not during a run: its lists and folder were taken at its start.
+  if (!paths.empty() && logic_.acceptsDrop()) logic_.takeFiles(paths);
 }
 
 LRESULT CDB_Conv_SolvaneDlg::OnNotify(const NMHDR& header) {
@@ -236,6 +237,14 @@ void CDB_Conv_SolvaneDlg::setButtons(const solvane::dialog::ButtonStates& states
 }
 
 void CDB_Conv_SolvaneDlg::tableReloaded(std::shared_ptr<const solvane::TableFindings>) { showRowCount(); }
+
+void CDB_Conv_SolvaneDlg::importProgress(const std::string& line, int) {
+  if (window_) setText(window_, std::string(solvane::dialog::kTitle) + " - " + line);
+}
+
+void CDB_Conv_SolvaneDlg::importEnded() {
+  if (window_) setText(window_, solvane::dialog::kTitle);
+}
 
 void CDB_Conv_SolvaneDlg::showRowCount() {
   if (!m_List) return;

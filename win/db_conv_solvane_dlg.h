@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "dialog/dialog_logic.h"
@@ -53,7 +54,13 @@ class CDB_Conv_SolvaneDlg final : private solvane::dialog::View {
   void updateData() override;
   void setButtons(const solvane::dialog::ButtonStates& states) override;
   void tableReloaded(std::shared_ptr<const solvane::TableFindings> findings) override;
+  // No map and no marks here (yet): a Conversion need not work the findings out.
+  [[nodiscard]] bool showsFindings() const override { return false; }
   void showRowCount();
+  // The template has no room for the import's progress line: the caption carries it while the
+  // import runs (Escape or the close box cancel it).
+  void importProgress(const std::string& line, int permille) override;
+  void importEnded() override;
 
   HWND control(int id) const noexcept { return ::GetDlgItem(window_, id); }
 

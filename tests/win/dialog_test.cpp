@@ -49,6 +49,20 @@ std::set<fs::path> filesIn(const fs::path& folder) {
   return files;
 }
 
+// Files dropped from Explorer as the shell hands them over: a DROPFILES block of wide names.
+void dropFiles(HWND window, const std::vector<fs::path>& files) {
+  std::wstring names;
+  for (const fs::path& file : files) names += file.wstring() + L'\0';
+  names += L'\0';
+  HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
+  ::GlobalUnlock(memory);
+  ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);  // the dialog frees it
+}
+
 class WinDialog : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -185,15 +199,19 @@ RECT placeIn(HWND dialog, HWND child) {
   return got;
 }
 
+// The dialog's client area is the template's size.
+void expectClientSize(HWND dialog, const ids::DialogRect& size) {
+  const RECT want = pixels(dialog, size);
+  RECT client{};
+  ::GetClientRect(dialog, &client);
+  EXPECT_EQ(client.right, want.right - want.left);
+  EXPECT_EQ(client.bottom, want.bottom - want.top);
+}
+
 // Each child of the created dialog, in template order: id, class, caption, rectangle (the
 // layer's dialog units through MapDialogRect), tab stop and disabled state.
 TEST_F(WinDialog, ControlsStandWhereTheTemplateSays) {
-  RECT size{0, 0, ids::kMainTemplate.size.width, ids::kMainTemplate.size.height};
-  ::MapDialogRect(window_, &size);
-  RECT client{};
-  ::GetClientRect(window_, &client);
-  EXPECT_EQ(client.right, size.right);
-  EXPECT_EQ(client.bottom, size.bottom);
+  expectClientSize(window_, ids::kMainTemplate.size);
 
   HWND child = ::GetWindow(window_, GW_CHILD);
   for (const ids::ControlTemplate& expected : ids::kMainControls) {
@@ -240,12 +258,7 @@ TEST_F(WinDialog, AboutBoxTemplate) {
       ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ids::kIddAboutBox), window_, keepOpen, 0);
   ASSERT_NE(about, nullptr);
   EXPECT_EQ(windowText(about), L"About DB_Conv_Solvane");
-  RECT size{0, 0, ids::kAboutTemplate.size.width, ids::kAboutTemplate.size.height};
-  ::MapDialogRect(about, &size);
-  RECT client{};
-  ::GetClientRect(about, &client);
-  EXPECT_EQ(client.right, size.right);
-  EXPECT_EQ(client.bottom, size.bottom);
+  expectClientSize(about, ids::kAboutTemplate.size);
   const std::wstring captions[] = {L"", widen(ids::aboutVersionText()), L"OK"};
   HWND child = ::GetWindow(about, GW_CHILD);
   for (std::size_t i = 0; i < ids::kAboutControls.size(); ++i) {
@@ -284,6 +297,11 @@ TEST_F(WinDialog, ConvertsTheExamplesLikeTheCommandLine) {
   EXPECT_FALSE(enabled(window_, ids::kIdConversion));
   EXPECT_FALSE(enabled(window_, ids::kIdOk));
   EXPECT_TRUE(enabled(window_, ids::kIdOpenAutodoria));
+  // Enter (OK greyed) does not end the dialog during the run, nor does a drop change a field.
+  ::SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  EXPECT_TRUE(::IsWindow(window_));
+  dropFiles(window_, {autodoria, autodoria});
+  EXPECT_EQ(fieldText(window_, ids::kIdNormalPath), normal.wstring());
   ASSERT_TRUE(pumpUntil(window_, [&] { return !dialog_->logic().isConverting(); }));
 
   const fs::path written = dir_ / "DB_241105.dbh";
@@ -387,14 +405,7 @@ TEST(WinMessages, StylesAndTexts) {
 TEST_F(WinDialog, DroppedListsGoIntoTheirFields) {
   const fs::path normal = copyExample("Solvane.txt");
   const fs::path autodoria = copyExample("Autodoria.txt");
-  const std::wstring names = autodoria.wstring() + L'\0' + normal.wstring() + L'\0' + L'\0';
-  HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
-  auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
-  drop->pFiles = sizeof(DROPFILES);
-  drop->fWide = TRUE;
-  std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
-  ::GlobalUnlock(memory);
-  ::SendMessageW(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);  // the dialog frees it
+  dropFiles(window_, {autodoria, normal});
   EXPECT_EQ(fieldText(window_, ids::kIdNormalPath), normal.wstring());
   EXPECT_EQ(fieldText(window_, ids::kIdAutodoriaPath), autodoria.wstring());
 }
@@ -463,13 +474,14 @@ TEST_F(WinDialog, AMillionRowsLoadConvertAndScrollWithTheWindowAnswering) {
   std::cout << "[ figures  ] longest UI pause during 1M rows: " << longest << " ms\n";
 }
 
-// Escape while the run loads or writes: the window goes at once, the worker is joined, no
-// message comes afterwards and no file is left half written.
+// Escape while the run loads or while it writes: the window goes at once, the worker is
+// joined, no message comes afterwards and no file is left half written.
 TEST_F(WinDialog, ClosingDuringARunCancelsIt) {
   fs::path autodoria;
-  const fs::path normal = writeLargeLists(dir_, 300'000, autodoria);
-  for (const int delayMs : {0, 150, 400}) {
-    SCOPED_TRACE(delayMs);
+  const fs::path normal = writeLargeLists(dir_, 1'000'000, autodoria);
+  using solvane::dialog::RunState;
+  for (const RunState closeIn : {RunState::kLoading, RunState::kWriting}) {
+    SCOPED_TRACE(static_cast<int>(closeIn));
     if (!dialog_) {
       dialog_ = std::make_unique<solvane::win::CDB_Conv_SolvaneDlg>(prompts_);
       window_ = dialog_->Create();
@@ -478,12 +490,14 @@ TEST_F(WinDialog, ClosingDuringARunCancelsIt) {
     choose(normal, autodoria);
     dialog_->logic().setRunInputs(kDate, kSeed);
     click(window_, ids::kIdConversion);
-    pumpFor(window_, std::chrono::milliseconds(delayMs));
+    ASSERT_TRUE(
+        pumpUntil(window_, [&] { return dialog_->logic().runState() == closeIn || !dialog_->logic().isConverting(); }));
+    ASSERT_EQ(dialog_->logic().runState(), closeIn) << "the run ended before it could be closed";
     ::SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     EXPECT_FALSE(::IsWindow(window_));
     EXPECT_FALSE(dialog_->logic().isConverting());
     pumpFor(nullptr, std::chrono::milliseconds(200));
-    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_TRUE(prompts_.messages.empty()) << prompts_.messages[0].text;
     // Either no database or a whole one, never a temporary file beside it.
     for (const fs::path& file : filesIn(dir_)) {
       const std::string name = file.filename().string();
