@@ -399,6 +399,46 @@ TEST(WinMessages, StylesAndTexts) {
   for (const auto& c : texts) EXPECT_EQ(solvane::win::messageText(c.text, c.detail), c.shown) << c.text;
 }
 
+// While the run's closing message is up (a modal box runs its own message loop, so the
+// window's messages still come), a second Conversion starts nothing and closing the window
+// ends the run cleanly: no second message, nothing of the run reaching the window afterwards.
+TEST_F(WinDialog, ClickingOrClosingWhileTheClosingMessageIsUp) {
+  const fs::path normal = copyExample("Solvane.txt");
+  const struct {
+    const char* name;
+    int command;
+    bool windowStays;
+  } cases[] = {{"Conversion again", ids::kIdConversion, true}, {"Escape", IDCANCEL, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!dialog_) {
+      dialog_ = std::make_unique<solvane::win::CDB_Conv_SolvaneDlg>(prompts_);
+      window_ = dialog_->Create();
+    }
+    prompts_.messages.clear();
+    prompts_.sourceAnswers = {normal};
+    click(window_, ids::kIdOpenNormal);
+    bool busyInTheBox = false;
+    prompts_.whileShown = [&] {
+      busyInTheBox = dialog_->logic().isConverting();
+      ::SendMessageW(window_, WM_COMMAND, MAKEWPARAM(c.command, BN_CLICKED), 0);
+      pumpFor(window_, std::chrono::milliseconds(100));
+    };
+    convert();
+    pumpFor(c.windowStays ? window_ : nullptr, std::chrono::milliseconds(300));
+    EXPECT_TRUE(busyInTheBox) << "the run lasts until its message is dismissed";
+    ASSERT_EQ(prompts_.messages.size(), 1u) << prompts_.messages.back().text;
+    EXPECT_TRUE(prompts_.messages[0].text.starts_with("DB Conversion end."));
+    EXPECT_FALSE(dialog_->logic().isBusy());
+    EXPECT_EQ(::IsWindow(window_) != FALSE, c.windowStays);
+    if (c.windowStays) {
+      for (const int id : {ids::kIdOpenNormal, ids::kIdConversion, ids::kIdOk}) EXPECT_TRUE(enabled(window_, id)) << id;
+    }
+    EXPECT_EQ(fs::file_size(dir_ / "DB_241105.dbh") % 64, 0u);
+    if (!c.windowStays) dialog_.reset();
+  }
+}
+
 // Lists dropped on the window go into the field their header fits, whatever order they come in.
 TEST_F(WinDialog, DroppedListsGoIntoTheirFields) {
   const fs::path normal = copyExample("Solvane.txt");
