@@ -439,6 +439,63 @@ TEST_F(WinDialog, ClickingOrClosingWhileTheClosingMessageIsUp) {
   }
 }
 
+// The real message box stays modal over the dialog when another program is in front as the
+// message comes: without an owner the dialog would take clicks and close while the box waits.
+HWND gBoxOwner = nullptr;
+HWND gDialogWindow = nullptr;
+
+void CALLBACK answerTheBox(HWND, UINT, UINT_PTR, DWORD) {
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND window, LPARAM) -> BOOL {
+        wchar_t name[16] = {};
+        ::GetClassNameW(window, name, 16);
+        if (window != gDialogWindow && std::wstring(name) == L"#32770" && ::IsWindowVisible(window)) {
+          gBoxOwner = ::GetWindow(window, GW_OWNER);
+          ::PostMessageW(window, WM_COMMAND, IDOK, 0);
+        }
+        return TRUE;
+      },
+      0);
+}
+
+TEST(WinSystemPrompts, ABoxIsOwnedByTheDialogWhileAnotherProgramIsInFront) {
+  const fs::path dir = fs::temp_directory_path() / ("solvane_win_owner_" + std::to_string(::GetCurrentProcessId()));
+  fs::create_directories(dir);
+  const fs::path list = dir / "Solvane.txt";
+  writeFile(list, "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n1,127.1,37.5,1,50,0,0\n");
+  solvane::win::CDB_Conv_SolvaneDlg dialog;  // the system's own prompts
+  gDialogWindow = dialog.Create();
+  ASSERT_NE(gDialogWindow, nullptr);
+  dialog.logic().takeFiles(std::vector<fs::path>{list});
+  fs::remove_all(dir);  // the Load's message: Error[5009]
+
+  // Another program's window in front: a window of another thread.
+  std::atomic<DWORD> frontThread{0};
+  std::thread front([&] {
+    HWND other = ::CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 100,
+                                   nullptr, nullptr, nullptr, nullptr);
+    ::SetForegroundWindow(other);
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // this thread's queue, for WM_QUIT
+    frontThread = ::GetCurrentThreadId();
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+    ::DestroyWindow(other);
+  });
+  while (!frontThread) pumpFor(gDialogWindow, std::chrono::milliseconds(20));
+  pumpFor(gDialogWindow, std::chrono::milliseconds(300));
+  const bool inFront = ::GetActiveWindow() != nullptr;
+  if (!inFront) {
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, answerTheBox);
+    dialog.logic().OnLoad();  // returns when the box is answered
+    ::KillTimer(nullptr, timer);
+  }
+  ::PostThreadMessageW(frontThread, WM_QUIT, 0, 0);
+  front.join();
+  if (inFront) GTEST_SKIP() << "the dialog stayed the active window";
+  EXPECT_EQ(gBoxOwner, gDialogWindow);
+}
+
 // Lists dropped on the window go into the field their header fits, whatever order they come in.
 TEST_F(WinDialog, DroppedListsGoIntoTheirFields) {
   const fs::path normal = copyExample("Solvane.txt");
