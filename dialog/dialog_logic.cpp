@@ -92,30 +92,26 @@ void Controller::setRunInputs(std::optional<FileDate> date, std::optional<std::u
   m_fixedSeed = seed;
 }
 
-std::filesystem::path Controller::chooseSource(const char* defaultName) {
+void Controller::chooseSource(std::string& member, const char* defaultName) {
   const std::filesystem::path chosen = m_prompts.openSourceFile(defaultName, m_outputFolder);
-  if (chosen.empty()) return {};
-  const std::filesystem::path full = fullPath(chosen);
-  // The next output goes beside the file chosen last, whichever list it is.
-  m_outputFolder = full.parent_path();
-  return full;
+  if (chosen.empty()) {
+    member.clear();
+  } else {
+    setSource(member, chosen);
+  }
+  m_view.updateData();
 }
 
+// The list's full path; the next output goes beside the file chosen last, whichever list it is.
 void Controller::setSource(std::string& member, const std::filesystem::path& path) {
   const std::filesystem::path full = fullPath(path);
   m_outputFolder = full.parent_path();
   member = pathText(full);
 }
 
-void Controller::OnOpenNormal() {
-  m_strNormalPath = pathText(chooseSource(kDefaultNormalName));
-  m_view.updateData();
-}
+void Controller::OnOpenNormal() { chooseSource(m_strNormalPath, kDefaultNormalName); }
 
-void Controller::OnOpenAutodoria() {
-  m_strAutodoriaPath = pathText(chooseSource(kDefaultAutodoriaName));
-  m_view.updateData();
-}
+void Controller::OnOpenAutodoria() { chooseSource(m_strAutodoriaPath, kDefaultAutodoriaName); }
 
 void Controller::OnAbout() { m_prompts.about(); }
 

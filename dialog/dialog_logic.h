@@ -189,7 +189,9 @@ class Controller {
   struct Alive {};
 
   void setState(RunState state);
-  std::filesystem::path chooseSource(const char* defaultName);
+  // The picker for one list: the chosen file's full path into `member`, or the empty text for
+  // every outcome but a choice; then shown.
+  void chooseSource(std::string& member, const char* defaultName);
   void setSource(std::string& member, const std::filesystem::path& path);
   void showLoad(const LoadResult& result, std::shared_ptr<const TableFindings> findings);
   void finishLoad(std::uint64_t run, LoadedTable& loaded);

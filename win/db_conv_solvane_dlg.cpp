@@ -17,13 +17,9 @@ namespace {
 
 namespace ids = solvane::dialog;
 
-constexpr int kMainTemplate = 102;
-constexpr int kIconResource = 128;
-constexpr int kAboutMenuString = 101;
-
 HICON loadIcon(int size) {
-  return static_cast<HICON>(
-      ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, size, size, LR_SHARED));
+  return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ids::kIdrMainFrame), IMAGE_ICON,
+                                         size, size, LR_SHARED));
 }
 
 void setText(HWND control, const std::string& utf8) {
@@ -38,7 +34,7 @@ CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg() : CDB_Conv_SolvaneDlg(std::make_uniqu
 CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(solvane::dialog::Prompts& prompts) : CDB_Conv_SolvaneDlg(nullptr, &prompts) {}
 
 CDB_Conv_SolvaneDlg::CDB_Conv_SolvaneDlg(std::unique_ptr<SystemPrompts> own, solvane::dialog::Prompts* given)
-    : m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconResource))),
+    : m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ids::kIdrMainFrame))),
       smallIcon_(loadIcon(::GetSystemMetrics(SM_CXSMICON))),
       systemPrompts_(std::move(own)),
       logic_(*this, given ? *given : *systemPrompts_,
@@ -53,13 +49,13 @@ CDB_Conv_SolvaneDlg::~CDB_Conv_SolvaneDlg() {
 
 INT_PTR CDB_Conv_SolvaneDlg::DoModal() {
   modal_ = true;
-  return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kMainTemplate), nullptr, dialogProc,
+  return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ids::kIddMainDialog), nullptr, dialogProc,
                            reinterpret_cast<LPARAM>(this));
 }
 
 HWND CDB_Conv_SolvaneDlg::Create() {
   modal_ = false;
-  return ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kMainTemplate), nullptr, dialogProc,
+  return ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ids::kIddMainDialog), nullptr, dialogProc,
                               reinterpret_cast<LPARAM>(this));
 }
 
@@ -114,7 +110,8 @@ BOOL CDB_Conv_SolvaneDlg::OnInitDialog() {
   // The About item after the system's own.
   if (HMENU menu = ::GetSystemMenu(window_, FALSE)) {
     const wchar_t* text = nullptr;
-    const int length = ::LoadStringW(::GetModuleHandleW(nullptr), kAboutMenuString, reinterpret_cast<LPWSTR>(&text), 0);
+    const int length =
+        ::LoadStringW(::GetModuleHandleW(nullptr), ids::kIdsAboutBox, reinterpret_cast<LPWSTR>(&text), 0);
     if (length > 0) {
       const std::wstring item(text, static_cast<std::size_t>(length));
       ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);

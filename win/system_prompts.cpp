@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include "dialog/dialog_template.h"
 #include "dialog/dialog_texts.h"
 #include "win/wide_text.h"
 
@@ -82,7 +83,7 @@ std::vector<std::filesystem::path> pickOpenFiles(HWND owner, const std::filesyst
 }
 
 void showAboutBox(HWND owner) {
-  ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(100), owner, aboutProc, 0);
+  ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(solvane::dialog::kIddAboutBox), owner, aboutProc, 0);
 }
 
 UINT messageStyle(solvane::dialog::MessageKind kind) {

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dialog/dialog_logic.h"
@@ -35,9 +36,13 @@ class FakePrompts final : public solvane::dialog::Prompts {
   std::vector<Shown> messages;
   int abouts = 0;
   bool confirmAnswer = true;
+  // Runs once, while the next message is "up", as a person's input would in the box's own
+  // message loop.
+  std::function<void()> whileShown;
 
   void message(const std::string& text, const std::string& detail, solvane::dialog::MessageKind kind) override {
     messages.push_back({text, detail, kind});
+    if (whileShown) std::exchange(whileShown, nullptr)();
   }
   fs::path openSourceFile(const std::string& defaultName, const fs::path&) override {
     askedDefaults.push_back(defaultName);

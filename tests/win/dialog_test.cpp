@@ -399,6 +399,103 @@ TEST(WinMessages, StylesAndTexts) {
   for (const auto& c : texts) EXPECT_EQ(solvane::win::messageText(c.text, c.detail), c.shown) << c.text;
 }
 
+// While the run's closing message is up (a modal box runs its own message loop, so the
+// window's messages still come), a second Conversion starts nothing and closing the window
+// ends the run cleanly: no second message, nothing of the run reaching the window afterwards.
+TEST_F(WinDialog, ClickingOrClosingWhileTheClosingMessageIsUp) {
+  const fs::path normal = copyExample("Solvane.txt");
+  const struct {
+    const char* name;
+    int command;
+    bool windowStays;
+  } cases[] = {{"Conversion again", ids::kIdConversion, true}, {"Escape", IDCANCEL, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!dialog_) {
+      dialog_ = std::make_unique<solvane::win::CDB_Conv_SolvaneDlg>(prompts_);
+      window_ = dialog_->Create();
+    }
+    prompts_.messages.clear();
+    prompts_.sourceAnswers = {normal};
+    click(window_, ids::kIdOpenNormal);
+    bool busyInTheBox = false;
+    prompts_.whileShown = [&] {
+      busyInTheBox = dialog_->logic().isConverting();
+      ::SendMessageW(window_, WM_COMMAND, MAKEWPARAM(c.command, BN_CLICKED), 0);
+      pumpFor(window_, std::chrono::milliseconds(100));
+    };
+    convert();
+    pumpFor(c.windowStays ? window_ : nullptr, std::chrono::milliseconds(300));
+    EXPECT_TRUE(busyInTheBox) << "the run lasts until its message is dismissed";
+    ASSERT_EQ(prompts_.messages.size(), 1u) << prompts_.messages.back().text;
+    EXPECT_TRUE(prompts_.messages[0].text.starts_with("DB Conversion end."));
+    EXPECT_FALSE(dialog_->logic().isBusy());
+    EXPECT_EQ(::IsWindow(window_) != FALSE, c.windowStays);
+    if (c.windowStays) {
+      for (const int id : {ids::kIdOpenNormal, ids::kIdConversion, ids::kIdOk}) EXPECT_TRUE(enabled(window_, id)) << id;
+    }
+    EXPECT_EQ(fs::file_size(dir_ / "DB_241105.dbh") % 64, 0u);
+    if (!c.windowStays) dialog_.reset();
+  }
+}
+
+// The real message box stays modal over the dialog when another program is in front as the
+// message comes: without an owner the dialog would take clicks and close while the box waits.
+HWND gBoxOwner = nullptr;
+HWND gDialogWindow = nullptr;
+
+void CALLBACK answerTheBox(HWND, UINT, UINT_PTR, DWORD) {
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND window, LPARAM) -> BOOL {
+        wchar_t name[16] = {};
+        ::GetClassNameW(window, name, 16);
+        if (window != gDialogWindow && std::wstring(name) == L"#32770" && ::IsWindowVisible(window)) {
+          gBoxOwner = ::GetWindow(window, GW_OWNER);
+          ::PostMessageW(window, WM_COMMAND, IDOK, 0);
+        }
+        return TRUE;
+      },
+      0);
+}
+
+TEST(WinSystemPrompts, ABoxIsOwnedByTheDialogWhileAnotherProgramIsInFront) {
+  const fs::path dir = fs::temp_directory_path() / ("solvane_win_owner_" + std::to_string(::GetCurrentProcessId()));
+  fs::create_directories(dir);
+  const fs::path list = dir / "Solvane.txt";
+  writeFile(list, "IDX,X,Y,TYPE,SPD,DTYPE,DIR\n1,127.1,37.5,1,50,0,0\n");
+  solvane::win::CDB_Conv_SolvaneDlg dialog;  // the system's own prompts
+  gDialogWindow = dialog.Create();
+  ASSERT_NE(gDialogWindow, nullptr);
+  dialog.logic().takeFiles(std::vector<fs::path>{list});
+  fs::remove_all(dir);  // the Load's message: Error[5009]
+
+  // Another program's window in front: a window of another thread.
+  std::atomic<DWORD> frontThread{0};
+  std::thread front([&] {
+    HWND other = ::CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 100,
+                                   nullptr, nullptr, nullptr, nullptr);
+    ::SetForegroundWindow(other);
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // this thread's queue, for WM_QUIT
+    frontThread = ::GetCurrentThreadId();
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+    ::DestroyWindow(other);
+  });
+  while (!frontThread) pumpFor(gDialogWindow, std::chrono::milliseconds(20));
+  pumpFor(gDialogWindow, std::chrono::milliseconds(300));
+  const bool inFront = ::GetActiveWindow() != nullptr;
+  if (!inFront) {
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, answerTheBox);
+    dialog.logic().OnLoad();  // returns when the box is answered
+    ::KillTimer(nullptr, timer);
+  }
+  ::PostThreadMessageW(frontThread, WM_QUIT, 0, 0);
+  front.join();
+  if (inFront) GTEST_SKIP() << "the dialog stayed the active window";
+  EXPECT_EQ(gBoxOwner, gDialogWindow);
+}
+
 // Lists dropped on the window go into the field their header fits, whatever order they come in.
 TEST_F(WinDialog, DroppedListsGoIntoTheirFields) {
   const fs::path normal = copyExample("Solvane.txt");
