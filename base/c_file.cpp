@@ -114,6 +114,8 @@ std::filesystem::path pathFromUtf8(std::string_view text) {
   return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
+bool narrowNamesAreUtf8() noexcept { return ::GetACP() == CP_UTF8; }
+
 #else
 
 FilePtr openFile(const std::filesystem::path& path, const char* mode, std::error_code* error) {
@@ -143,6 +145,8 @@ std::error_code lastError(int err) noexcept { return {err ? err : EIO, std::gene
 std::string reasonText(const std::error_code& error) { return error.message(); }
 
 std::filesystem::path pathFromUtf8(std::string_view text) { return std::filesystem::path(std::string(text)); }
+
+bool narrowNamesAreUtf8() noexcept { return true; }
 
 #endif
 

@@ -45,6 +45,11 @@ std::string reasonText(const std::error_code& error);
 // back as UTF-8 is path.string() on Linux and on Windows alike.
 std::filesystem::path pathFromUtf8(std::string_view text);
 
+// Whether a library that opens files by a narrow name reads that name as UTF-8: always on
+// Linux; on Windows only where the process runs in the UTF-8 code page (the manifest asks for
+// it, Windows 10 1903 and later grant it).
+bool narrowNamesAreUtf8() noexcept;
+
 // The system's text for an errno value ("No such file or directory").
 std::string errnoText(int err);
 

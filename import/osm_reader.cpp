@@ -17,11 +17,8 @@
 #include <osmium/osm/relation.hpp>
 #include <protozero/pbf_reader.hpp>
 
+#include "base/c_file.h"
 #include "base/source_file.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace solvane::importer {
 namespace {
@@ -553,7 +550,7 @@ std::optional<ReadError> readOsmFile(const std::filesystem::path& path, const st
   // libosmium opens files by their narrow name, which Windows reads in the ANSI code page. The
   // manifest makes that UTF-8 where Windows can (10 version 1903 and later); elsewhere a name
   // outside ASCII would not open, and such a file is read into memory and parsed from there.
-  if (::GetACP() != CP_UTF8 &&
+  if (!narrowNamesAreUtf8() &&
       std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
     const SourceRead read = readSourceFile(path);
     if (read.error) return ReadError{"", read.error->detail};

@@ -15,6 +15,7 @@
 #include <set>
 #include <thread>
 
+#include "base/version.h"
 #include "bench/list_generator.h"
 #include "dialog/dialog_template.h"
 #include "dialog/dialog_texts.h"
@@ -277,6 +278,9 @@ TEST_F(WinDialog, AboutBoxTemplate) {
     }
     child = ::GetWindow(child, GW_HWNDNEXT);
   }
+  // After the template's three controls, the licence line.
+  ASSERT_NE(child, nullptr);
+  EXPECT_EQ(windowText(child), widen(solvane::kLicenceLine));
   ::DestroyWindow(about);
 }
 
