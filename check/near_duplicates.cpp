@@ -176,6 +176,22 @@ class CellWalk {
   [[nodiscard]] const std::vector<Entry>& entries() const noexcept { return entries_; }
   [[nodiscard]] const std::vector<Cell>& cells() const noexcept { return cells_; }
 
+  // Calls measure(x, y) once for each pair of entries that may lie within the distance: the
+  // pairs inside a cell, then those across neighbouring cells (see forEachNeighbour).
+  template <typename Measure>
+  void forEachCandidatePair(Measure&& measure) const {
+    for (const Cell& c : cells_) {
+      for (std::uint32_t x = c.begin; x < c.end; ++x) {
+        for (std::uint32_t y = x + 1; y < c.end; ++y) measure(x, y);
+      }
+    }
+    forEachNeighbour([&](const Cell& a, const Cell& b) {
+      for (std::uint32_t x = a.begin; x < a.end; ++x) {
+        for (std::uint32_t y = b.begin; y < b.end; ++y) measure(x, y);
+      }
+    });
+  }
+
   // Calls visit(a, b) once for each pair of distinct occupied cells close enough to hold a
   // pair within the distance, `b` after `a` in key order.
   template <typename Visit>
@@ -289,16 +305,7 @@ std::vector<NearPair> findNearPairs(std::span<const GeoPoint> points, double nea
     const double m = distanceMetres(points[i], points[j]);
     if (m <= near) pairs.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j), m});
   };
-  for (const CellWalk::Cell& c : walk.cells()) {
-    for (std::uint32_t x = c.begin; x < c.end; ++x) {
-      for (std::uint32_t y = x + 1; y < c.end; ++y) measure(x, y);
-    }
-  }
-  walk.forEachNeighbour([&](const CellWalk::Cell& a, const CellWalk::Cell& b) {
-    for (std::uint32_t x = a.begin; x < a.end; ++x) {
-      for (std::uint32_t y = b.begin; y < b.end; ++y) measure(x, y);
-    }
-  });
+  walk.forEachCandidatePair(measure);
   std::sort(pairs.begin(), pairs.end(), pairBefore);
   return pairs;
 }
@@ -321,16 +328,7 @@ void forEachNearPairAcross(std::span<const GeoPoint> points, std::size_t split, 
     const double m = distanceMetres(points[i], points[j]);
     if (m <= near) visit(i, j, m);
   };
-  for (const CellWalk::Cell& c : walk.cells()) {
-    for (std::uint32_t x = c.begin; x < c.end; ++x) {
-      for (std::uint32_t y = x + 1; y < c.end; ++y) measure(x, y);
-    }
-  }
-  walk.forEachNeighbour([&](const CellWalk::Cell& a, const CellWalk::Cell& b) {
-    for (std::uint32_t x = a.begin; x < a.end; ++x) {
-      for (std::uint32_t y = b.begin; y < b.end; ++y) measure(x, y);
-    }
-  });
+  walk.forEachCandidatePair(measure);
 }
 
 std::vector<NearPair> findNearPairsByAllPairs(std::span<const GeoPoint> points, double nearMetres,
