@@ -2,7 +2,7 @@
 // (or Windows): the start state, the template against dialog/dialog_template.h, conversions
 // compared byte for byte with solvane.exe (and the Linux build when run-windows-tests hands
 // its file over), the failure messages, closing during a run, a million rows with the window
-// answering, and a folder named in two scripts.
+// answering, a folder named in two scripts, and camera data dropped to be imported.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
