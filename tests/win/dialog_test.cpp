@@ -633,6 +633,7 @@ class WinImport : public WinDialog {
     }));
     EXPECT_EQ(windowText(window_), kTitle);
     for (const int id : {ids::kIdOpenNormal, ids::kIdConversion, ids::kIdOk}) EXPECT_TRUE(enabled(window_, id)) << id;
+    EXPECT_EQ(::GetFocus(), ::GetDlgItem(window_, ids::kIdOk)) << "Enter ends the program again";
     return captions;
   }
 
@@ -733,7 +734,9 @@ TEST_F(WinImport, AnUnreadableFileShowsTheErrorAndWritesNothing) {
       {"gone", dir_ / "gone.gpx"},
       {"held open by another program", locked},
       {"cut short", copyFixture("gpx_truncated.gpx")},
+      {"a folder", dir_ / "folder.gpx"},
   };
+  fs::create_directories(dir_ / "folder.gpx");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     prompts_.messages.clear();
@@ -793,4 +796,23 @@ TEST_F(WinImport, TheCaptionShowsTheProgressAndClosingCancels) {
     dialog_.reset();
   }
 }
+// Escape while the import's summary is up (its box runs its own message loop): the window
+// goes, the lists stay written, nothing else comes.
+TEST_F(WinImport, ClosingWhileTheSummaryIsUp) {
+  const fs::path geojson = copyFixture("geojson_features.geojson");
+  prompts_.whileShown = [&] {
+    ::SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    pumpFor(nullptr, std::chrono::milliseconds(100));
+  };
+  dropFiles(window_, {geojson});
+  ASSERT_TRUE(pumpUntil(nullptr, [&] { return !::IsWindow(window_); }));
+  pumpFor(nullptr, std::chrono::milliseconds(200));
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text, ids::listsWrittenText(ids::pathText(dir_)));
+  EXPECT_FALSE(dialog_->logic().isBusy());
+  const fs::path cli = cliImport(geojson);
+  EXPECT_EQ(readFile(dir_ / "Solvane.txt"), readFile(cli / "Solvane.txt"));
+  EXPECT_EQ(readFile(dir_ / "Autodoria.txt"), readFile(cli / "Autodoria.txt"));
+}
+
 }  // namespace
