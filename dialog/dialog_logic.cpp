@@ -278,10 +278,6 @@ void Controller::OnConvert() {
   const std::uint64_t run = ++m_run;
   m_cancel.store(false);
   setState(RunState::kLoading);
-  // Every load begins with an empty table: the rows of the last run must not stand on screen
-  // as if they were the lists being loaded now.
-  m_List = CameraTable{};
-  m_view.tableReloaded(nullptr);
   // Loading and sorting a million rows takes longer than a UI pause may, so both run on a
   // worker into a table of their own; the paths and the output folder are taken now, so the
   // Autodoria Open button may stay enabled.
