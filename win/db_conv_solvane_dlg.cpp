@@ -90,6 +90,11 @@ INT_PTR CDB_Conv_SolvaneDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) 
       ::SetWindowLongPtrW(window_, DWLP_MSGRESULT, OnNotify(*reinterpret_cast<const NMHDR*>(lParam)));
       return TRUE;
     case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wParam)); return TRUE;
+    case WM_CLOSE:
+      // The close box and Alt+F4 end the program even while an import runs (where Escape
+      // would only cancel it); the dialog manager would turn this into an IDCANCEL.
+      close();
+      return TRUE;
     case PostedCalls::kMessage: posted_.runQueued(); return TRUE;
     case WM_DESTROY:
       posted_.close();
@@ -166,9 +171,14 @@ void CDB_Conv_SolvaneDlg::OnCommand(int id) {
       if (logic_.buttons().ok) end(IDOK);
       break;
     case IDCANCEL:
-      // Escape and the close box: a run or an import is cancelled and its worker joined first.
-      logic_.cancelConversion();
-      end(IDCANCEL);
+      // Escape is the import's Cancel, as in a progress window: the import stops and the
+      // dialog stays. Otherwise Escape ends the dialog, a conversion cancelled and its worker
+      // joined first.
+      if (logic_.runState() == solvane::dialog::RunState::kImporting) {
+        logic_.cancelImport();
+        break;
+      }
+      close();
       break;
     case ids::kIdOpenNormal: logic_.OnOpenNormal(); break;
     case ids::kIdOpenAutodoria: logic_.OnOpenAutodoria(); break;
@@ -176,6 +186,11 @@ void CDB_Conv_SolvaneDlg::OnCommand(int id) {
     case ids::kIdLoad: logic_.OnLoad(); break;
     default: break;
   }
+}
+
+void CDB_Conv_SolvaneDlg::close() {
+  logic_.cancelConversion();
+  end(IDCANCEL);
 }
 
 void CDB_Conv_SolvaneDlg::end(INT_PTR result) {
@@ -244,7 +259,8 @@ void CDB_Conv_SolvaneDlg::setButtons(const solvane::dialog::ButtonStates& states
 void CDB_Conv_SolvaneDlg::tableReloaded(std::shared_ptr<const solvane::TableFindings>) { showRowCount(); }
 
 void CDB_Conv_SolvaneDlg::importProgress(const std::string& line, int) {
-  if (window_) setText(window_, std::string(solvane::dialog::kTitle) + " - " + line);
+  // The template has no Cancel button for it: the caption says how to cancel.
+  if (window_) setText(window_, std::string(solvane::dialog::kTitle) + " - " + line + " (Esc cancels)");
 }
 
 void CDB_Conv_SolvaneDlg::importEnded() {

@@ -54,6 +54,8 @@ class CDB_Conv_SolvaneDlg final : private solvane::dialog::View {
   void OnCommand(int id);
   void OnDropFiles(HDROP drop);
   LRESULT OnNotify(const NMHDR& header);
+  // Cancels a run or an import, joins its worker, then ends the dialog.
+  void close();
   void end(INT_PTR result);
 
   // View
@@ -64,7 +66,7 @@ class CDB_Conv_SolvaneDlg final : private solvane::dialog::View {
   [[nodiscard]] bool showsFindings() const override { return false; }
   void showRowCount();
   // The template has no room for the import's progress line: the caption carries it while the
-  // import runs (Escape or the close box cancel it).
+  // import runs (Escape cancels it; the close box cancels it and ends the program).
   void importProgress(const std::string& line, int permille) override;
   void importEnded() override;
 

@@ -34,6 +34,7 @@ class FakePrompts final : public solvane::dialog::Prompts {
   std::deque<fs::path> sourceAnswers;  // one per picker, in order; empty: Cancel
   std::vector<std::string> askedDefaults;
   std::vector<Shown> messages;
+  std::vector<std::string> questions;  // each Yes/No question's text, answered confirmAnswer
   int abouts = 0;
   bool confirmAnswer = true;
   // Runs once, while the next message is "up", as a person's input would in the box's own
@@ -52,7 +53,10 @@ class FakePrompts final : public solvane::dialog::Prompts {
     return answer;
   }
   std::vector<fs::path> openImportFiles(const fs::path&) override { return {}; }
-  bool confirm(const std::string&, const std::string&) override { return confirmAnswer; }
+  bool confirm(const std::string& text, const std::string&) override {
+    questions.push_back(text);
+    return confirmAnswer;
+  }
   void about() override { ++abouts; }
 };
 

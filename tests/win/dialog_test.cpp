@@ -2,7 +2,7 @@
 // (or Windows): the start state, the template against dialog/dialog_template.h, conversions
 // compared byte for byte with solvane.exe (and the Linux build when run-windows-tests hands
 // its file over), the failure messages, closing during a run, a million rows with the window
-// answering, and a folder named in two scripts.
+// answering, a folder named in two scripts, and camera data dropped to be imported.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
@@ -605,6 +605,227 @@ TEST_F(WinDialog, ClosingDuringARunCancelsIt) {
     }
     dialog_.reset();
   }
+}
+
+// Camera data dropped on the window: imported on a worker into the two lists beside it, the
+// same bytes as solvane.exe import (and the Linux build when run-windows-tests hands its
+// lists over); both fields filled, the summary shown, the caption the title again; then
+// Conversion takes the lists.
+const fs::path kImportFixtures = fs::path(SOLVANE_TEST_SOURCE_DIR) / "tests" / "import_fixtures";
+const std::wstring kTitle = widen(ids::kTitle);
+
+class WinImport : public WinDialog {
+ protected:
+  fs::path copyFixture(const char* name) {
+    fs::copy_file(kImportFixtures / name, dir_ / name, fs::copy_options::overwrite_existing);
+    return dir_ / name;
+  }
+
+  // The drop, then the messages until the import is over; every caption seen meanwhile.
+  std::vector<std::wstring> dropAndWait(const fs::path& file) {
+    std::vector<std::wstring> captions;
+    dropFiles(window_, {file});
+    EXPECT_TRUE(pumpUntil(window_, [&] {
+      if (::IsWindow(window_) && (captions.empty() || captions.back() != windowText(window_))) {
+        captions.push_back(windowText(window_));
+      }
+      return !dialog_->logic().isBusy();
+    }));
+    EXPECT_EQ(windowText(window_), kTitle);
+    for (const int id : {ids::kIdOpenNormal, ids::kIdConversion, ids::kIdOk}) EXPECT_TRUE(enabled(window_, id)) << id;
+    EXPECT_EQ(::GetFocus(), ::GetDlgItem(window_, ids::kIdOk)) << "Enter ends the program again";
+    return captions;
+  }
+
+  // solvane.exe import of the same file into a folder of its own.
+  fs::path cliImport(const fs::path& file) {
+    const fs::path out = root_ / "cli import";
+    fs::create_directories(out);
+    const solvane::testing::Outcome cli =
+        solvane::testing::runSolvane({"import", ids::pathText(file), "--output-dir", ids::pathText(out)});
+    EXPECT_EQ(cli.exitCode, 0) << cli.err;
+    return out;
+  }
+};
+
+TEST_F(WinImport, ADroppedFileBecomesTheListsBesideItThenConverts) {
+  const fs::path geojson = copyFixture("geojson_features.geojson");
+  std::wstring captionDuringSummary;
+  prompts_.whileShown = [&] { captionDuringSummary = windowText(window_); };
+  dropAndWait(geojson);
+
+  const fs::path normal = dir_ / "Solvane.txt";
+  const fs::path autodoria = dir_ / "Autodoria.txt";
+  EXPECT_TRUE(prompts_.questions.empty()) << "nothing to replace";
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text, ids::listsWrittenText(ids::pathText(dir_)));
+  EXPECT_TRUE(prompts_.messages[0].detail.starts_with("4 point(s), 1 section(s); 4 item(s) skipped."))
+      << prompts_.messages[0].detail;
+  EXPECT_EQ(solvane::win::messageStyle(prompts_.messages[0].kind), UINT{MB_OK});
+  EXPECT_EQ(captionDuringSummary, kTitle) << "the progress line ends before the summary";
+  EXPECT_EQ(fieldText(window_, ids::kIdNormalPath), normal.wstring());
+  EXPECT_EQ(fieldText(window_, ids::kIdAutodoriaPath), autodoria.wstring());
+
+  const fs::path cli = cliImport(geojson);
+  for (const char* name : {"Solvane.txt", "Autodoria.txt"}) {
+    SCOPED_TRACE(name);
+    const std::string bytes = readFile(dir_ / name);
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(bytes, readFile(cli / name)) << "the dialog and solvane.exe import differ";
+    if (const char* linux = std::getenv("SOLVANE_LINUX_IMPORT_DIR")) {
+      EXPECT_EQ(bytes, readFile(fs::path(linux) / name)) << "the Windows dialog and the Linux build differ";
+    }
+  }
+
+  prompts_.messages.clear();
+  convert();
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text, "DB Conversion end. [" + ids::pathText(dir_ / "DB_241105.dbh") + "]");
+  EXPECT_EQ(fieldText(window_, ids::kIdTotal), L"5");  // a section is one row
+  EXPECT_EQ(rowCount(list_), 5);
+  const fs::path cliOut = root_ / "cli convert";
+  fs::create_directories(cliOut);
+  const solvane::testing::Outcome converted = solvane::testing::runSolvane(
+      {"convert", "--normal", ids::pathText(normal), "--autodoria", ids::pathText(autodoria), "--output-dir",
+       ids::pathText(cliOut), "--date", "2024-11-05", "--seed", std::to_string(kSeed)});
+  ASSERT_EQ(converted.exitCode, 0) << converted.err;
+  EXPECT_EQ(readFile(dir_ / "DB_241105.dbh"), readFile(cliOut / "DB_241105.dbh"));
+}
+
+// Lists already beside the dropped file: No leaves them, the fields and the folder as they
+// were, with no message; Yes replaces both.
+TEST_F(WinImport, ExistingListsAreReplacedOnlyAfterYes) {
+  const fs::path geojson = copyFixture("geojson_features.geojson");
+  writeFile(dir_ / "Solvane.txt", "old\n");
+  writeFile(dir_ / "Autodoria.txt", "old too\n");
+  const std::set<fs::path> before = filesIn(root_);
+  prompts_.confirmAnswer = false;
+  dropAndWait(geojson);
+  EXPECT_EQ(prompts_.questions, std::vector<std::string>{ids::kReplaceListsQuestion});
+  EXPECT_TRUE(prompts_.messages.empty());
+  EXPECT_EQ(readFile(dir_ / "Solvane.txt"), "old\n");
+  EXPECT_EQ(readFile(dir_ / "Autodoria.txt"), "old too\n");
+  EXPECT_EQ(filesIn(root_), before);
+  EXPECT_EQ(fieldText(window_, ids::kIdNormalPath), L"");
+  EXPECT_EQ(fieldText(window_, ids::kIdAutodoriaPath), L"");
+
+  prompts_.confirmAnswer = true;
+  dropAndWait(geojson);
+  EXPECT_EQ(prompts_.questions.size(), 2u);
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text, ids::listsWrittenText(ids::pathText(dir_)));
+  const fs::path cli = cliImport(geojson);
+  EXPECT_EQ(readFile(dir_ / "Solvane.txt"), readFile(cli / "Solvane.txt"));
+  EXPECT_EQ(readFile(dir_ / "Autodoria.txt"), readFile(cli / "Autodoria.txt"));
+  EXPECT_EQ(fieldText(window_, ids::kIdNormalPath), (dir_ / "Solvane.txt").wstring());
+}
+
+// A file that cannot be read: the error with the file's name, nothing written, the fields
+// and the caption as they were.
+TEST_F(WinImport, AnUnreadableFileShowsTheErrorAndWritesNothing) {
+  const fs::path locked = copyFixture("gpx_waypoints.gpx");
+  // Another program holds it open without sharing: reading it fails with a sharing violation.
+  const HANDLE holder = ::CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  const struct {
+    const char* name;
+    fs::path file;
+  } cases[] = {
+      {"gone", dir_ / "gone.gpx"},
+      {"held open by another program", locked},
+      {"cut short", copyFixture("gpx_truncated.gpx")},
+      {"a folder", dir_ / "folder.gpx"},
+  };
+  fs::create_directories(dir_ / "folder.gpx");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    prompts_.messages.clear();
+    const std::set<fs::path> before = filesIn(root_);
+    dropAndWait(c.file);
+    ASSERT_EQ(prompts_.messages.size(), 1u);
+    const Shown& shown = prompts_.messages[0];
+    EXPECT_EQ(shown.text, ids::kImportFailed);
+    EXPECT_EQ(solvane::win::messageStyle(shown.kind), UINT{MB_OK | MB_ICONERROR});
+    EXPECT_NE(shown.detail.find(ids::pathText(c.file.filename())), std::string::npos) << shown.detail;
+    EXPECT_EQ(filesIn(root_), before) << "something was written";
+    EXPECT_TRUE(prompts_.questions.empty());
+    EXPECT_EQ(fieldText(window_, ids::kIdNormalPath), L"");
+    EXPECT_EQ(fieldText(window_, ids::kIdAutodoriaPath), L"");
+  }
+  ::CloseHandle(holder);
+}
+
+// A large file: the caption carries the progress line while it is read, and a list dropped
+// meanwhile changes no field. Escape is the progress line's Cancel: the import stops, the
+// window stays as it was before the drop. The close box ends the program, the import with it.
+// Neither shows a message or writes anything.
+TEST_F(WinImport, TheCaptionShowsTheProgressAndEscapeCancels) {
+  std::string many;
+  for (int i = 0; i < 300000; ++i) many += "126.9" + std::to_string(i) + ",35.1,\"Camera @60\"\r\n";
+  writeFile(dir_ / "many.csv", many);  // about 9 MB: read for longer than the window takes to answer
+  const fs::path normal = copyExample("Solvane.txt");
+  fs::rename(normal, root_ / "Solvane.txt");  // a list to drop, away from the import's folder
+  const struct {
+    const char* name;
+    UINT message;
+    WPARAM wParam;
+    bool windowStays;
+  } cases[] = {{"Escape", WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), true},
+               {"Escape again", WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), true},
+               {"close box", WM_SYSCOMMAND, SC_CLOSE, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::set<fs::path> before = filesIn(root_);
+    dropFiles(window_, {dir_ / "many.csv"});
+    const std::wstring progress = kTitle + L" - Importing: ";
+    ASSERT_TRUE(pumpUntil(window_, [&] { return windowText(window_).starts_with(progress); }));
+    EXPECT_TRUE(windowText(window_).ends_with(L" camera(s) so far (Esc cancels)")) << windowText(window_);
+    EXPECT_TRUE(dialog_->logic().isBusy());
+    for (const int id : {ids::kIdOpenNormal, ids::kIdOpenAutodoria, ids::kIdConversion, ids::kIdOk}) {
+      EXPECT_FALSE(enabled(window_, id)) << id;
+    }
+    dropFiles(window_, {root_ / "Solvane.txt"});
+    EXPECT_EQ(fieldText(window_, ids::kIdNormalPath), L"");
+    // The close box's WM_CLOSE, like Escape, comes as WM_COMMAND IDCANCEL unless the dialog
+    // takes it itself.
+    ::SendMessageW(window_, c.message, c.wParam, 0);
+    if (c.windowStays) {
+      ASSERT_TRUE(pumpUntil(
+          window_, [&] { return !dialog_->logic().isBusy(); }, std::chrono::seconds(10)));
+      EXPECT_EQ(windowText(window_), kTitle);
+      for (const int id : {ids::kIdOpenNormal, ids::kIdOpenAutodoria, ids::kIdConversion, ids::kIdOk}) {
+        EXPECT_TRUE(enabled(window_, id)) << id;
+      }
+      EXPECT_EQ(fieldText(window_, ids::kIdNormalPath), L"");
+    } else {
+      EXPECT_TRUE(pumpUntil(
+          nullptr, [&] { return !::IsWindow(window_); }, std::chrono::seconds(5)));
+      EXPECT_FALSE(dialog_->logic().isBusy());
+    }
+    pumpFor(c.windowStays ? window_ : nullptr, std::chrono::milliseconds(200));
+    EXPECT_TRUE(prompts_.messages.empty()) << prompts_.messages[0].text;
+    EXPECT_EQ(filesIn(root_), before) << "something was written";
+  }
+}
+
+// The window told to close (WM_CLOSE: the close box, or the system ending the session) while
+// the import's summary is up (its box runs its own message loop): the window goes, the lists
+// stay written, nothing else comes.
+TEST_F(WinImport, ClosingWhileTheSummaryIsUp) {
+  const fs::path geojson = copyFixture("geojson_features.geojson");
+  prompts_.whileShown = [&] {
+    ::SendMessageW(window_, WM_CLOSE, 0, 0);
+    pumpFor(nullptr, std::chrono::milliseconds(100));
+  };
+  dropFiles(window_, {geojson});
+  ASSERT_TRUE(pumpUntil(nullptr, [&] { return !::IsWindow(window_); }));
+  pumpFor(nullptr, std::chrono::milliseconds(200));
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text, ids::listsWrittenText(ids::pathText(dir_)));
+  EXPECT_FALSE(dialog_->logic().isBusy());
+  const fs::path cli = cliImport(geojson);
+  EXPECT_EQ(readFile(dir_ / "Solvane.txt"), readFile(cli / "Solvane.txt"));
+  EXPECT_EQ(readFile(dir_ / "Autodoria.txt"), readFile(cli / "Autodoria.txt"));
 }
 
 }  // namespace
