@@ -60,7 +60,8 @@ struct ImportResult {
   bool ok = false;
   std::string error;  // when not ok: "<file>: <where>: <reason>" or the write failure
   std::vector<FileSummary> files;
-  CameraSet cameras;
+  // Spelled out: CameraSet's default constructor is explicit, and `ImportResult{}` must still work.
+  CameraSet cameras = CameraSet();
   std::optional<std::filesystem::path> normalList, autodoriaList;  // what was written
   bool staleAutodoria = false;  // an Autodoria.txt was left as it was (no sections this time)
   bool cancelled = false;       // stopped by ImportRequest::cancel; nothing was written
